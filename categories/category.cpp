@@ -1,0 +1,48 @@
+#include "categories/category.h"
+
+namespace vesk {
+namespace {
+
+int compareItems(const Category &a, const Category &b)
+{
+    // Compare name + TAB + image without building the strings.
+    if (const int c = QStringView(a.name).compare(b.name, Qt::CaseInsensitive); c != 0) {
+        // A shorter name that is a prefix of the other is followed by TAB,
+        // which sorts before any printable character.
+        const qsizetype common = std::min(a.name.size(), b.name.size());
+        if (QStringView(a.name).first(common).compare(QStringView(b.name).first(common),
+                                                        Qt::CaseInsensitive) == 0) {
+            const QChar ca = a.name.size() > common ? a.name[common] : QChar(u'\t');
+            const QChar cb = b.name.size() > common ? b.name[common] : QChar(u'\t');
+            return QStringView(&ca, 1).compare(QStringView(&cb, 1), Qt::CaseInsensitive);
+        }
+        return c;
+    }
+    return QStringView(a.image).compare(b.image, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QString Category::itemText() const { return name + QLatin1Char('\t') + image; }
+
+QString Category::value() const { return name + QLatin1Char('|') + image; }
+
+std::optional<Category> Category::fromValue(QStringView value)
+{
+    const qsizetype bar = value.indexOf(u'|');
+    if (bar < 0)
+        return std::nullopt;
+    return Category{value.first(bar).toString(), value.sliced(bar + 1).toString()};
+}
+
+Category Category::fromItemText(QStringView item)
+{
+    const qsizetype tab = item.indexOf(u'\t');
+    if (tab < 0)
+        return Category{item.toString(), QString()};
+    return Category{item.first(tab).toString(), item.sliced(tab + 1).toString()};
+}
+
+bool categoryLess(const Category &a, const Category &b) { return compareItems(a, b) < 0; }
+
+} // namespace vesk

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace vesk {
+
+// One torrent category of the tracker: a display name and an image file,
+// both free text.
+struct Category {
+    QString name;
+    QString image;
+
+    // The list's item text: name, TAB, image.
+    QString itemText() const;
+    // The value of a category line: name, "|", image.
+    QString value() const;
+
+    // Splits a category line's value at its first "|"; nullopt when it has none.
+    static std::optional<Category> fromValue(QStringView value);
+    // Splits an item text at its first TAB (the image keeps any later TABs).
+    static Category fromItemText(QStringView item);
+
+    friend bool operator==(const Category &, const Category &) = default;
+};
+
+// Ascending order of the item texts, letter case ignored.
+bool categoryLess(const Category &a, const Category &b);
+
+} // namespace vesk

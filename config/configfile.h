@@ -1,0 +1,86 @@
+#pragma once
+
+#include "categories/category.h"
+#include "config/catalogue.h"
+#include "config/textcodec.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace vesk {
+
+// The largest configuration file the editor opens. Real files are a few
+// kilobytes; the limit keeps a wrong path (a disk image, say) from eating
+// the machine.
+inline constexpr qint64 kMaxConfigBytes = 64 * 1024 * 1024;
+
+// The value of a configuration line: everything after its first "=" (the
+// whole line when it has none), less one leading space.
+QString getVal(QStringView line);
+
+// Calls f(QStringView line) for every line of text. A line ends at CR LF, a
+// lone CR or a lone LF; a last line without an ending is a line too.
+template <typename F>
+void forEachLine(QStringView text, F &&f)
+{
+    const qsizetype n = text.size();
+    const QChar *d = text.data();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c == u'\r' || c == u'\n') {
+            f(text.sliced(start, i - start));
+            if (c == u'\r' && i + 1 < n && d[i + 1].unicode() == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        f(text.sliced(start));
+}
+
+// What one read of a configuration file yields.
+struct ConfigData {
+    // Per slot: the value a line set, or nothing when no line named the slot.
+    std::array<std::optional<QString>, catalogue::kSlotCount> values;
+    std::vector<Category> categories; // in file order
+    QString misc;                     // unrecognised lines, each followed by "\n"
+    Encoding encoding = Encoding::Utf8;
+    bool bom = false;
+};
+
+// Sorts every line of a decoded file into its place.
+ConfigData parseConfig(QStringView text);
+ConfigData parseConfigBytes(QByteArrayView bytes);
+
+// What the writer needs from the window.
+struct ConfigContent {
+    std::array<QString, catalogue::kSlotCount> values; // empty = absent
+    std::vector<Category> categories;                  // in list order
+    QString misc;                                      // lines separated by "\n"
+    Encoding encoding = Encoding::Utf8;
+    bool bom = false;
+};
+
+struct ComposeResult {
+    std::optional<QByteArray> bytes;
+    QString problem; // why nothing could be composed
+};
+
+// The setting lines, " = ", and numbered category lines in one ascending
+// order, letter case ignored; then the misc text; every line ends in CR LF.
+QString composeText(const ConfigContent &content);
+// The same, encoded; fails, naming the culprit, when something cannot be
+// written in the file's encoding.
+ComposeResult composeConfig(const ConfigContent &content);
+
+// The backup of a configuration file: "old" before the extension
+// ("vesk.cfg" -> "veskold.cfg"), beside the file.
+QString backupPathFor(const QString &configPath);
+
+} // namespace vesk

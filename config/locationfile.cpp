@@ -1,0 +1,43 @@
+#include "config/locationfile.h"
+
+#include "config/textcodec.h"
+#include "toolkit/fileaccess.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vesk {
+namespace {
+
+// Only the first line matters; the limit keeps a wrong file (a disk image,
+// say) from costing anything.
+constexpr qint64 kMaxLocationBytes = 16 * 1024 * 1024;
+constexpr qsizetype kMaxPathLength = 4096;
+
+} // namespace
+
+std::optional<QString> readLocation(FileAccess &files, const QString &locationFile)
+{
+    ReadResult r = files.read(locationFile, kMaxLocationBytes);
+    if (!r.ok)
+        return std::nullopt;
+    const QString text = decodeText(r.data).text;
+    qsizetype end = 0;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+        ++end;
+    const QStringView first = QStringView(text).first(end);
+    if (first.size() < 5)
+        return std::nullopt;
+    const QStringView path = first.sliced(5);
+    if (path.size() > kMaxPathLength)
+        return std::nullopt;
+    return path.toString();
+}
+
+bool writeLocation(FileAccess &files, const QString &locationFile, const QString &configPath,
+                   QString *error)
+{
+    auto file = files.saveFile(locationFile);
+    return writeAndCommit(*file, (u"Path="_s + configPath + u"\r\n"_s).toUtf8(), error);
+}
+
+} // namespace vesk

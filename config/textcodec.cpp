@@ -1,0 +1,98 @@
+#include "config/textcodec.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vesk {
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2, cp = c & 0x1F, min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3, cp = c & 0x0F, min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4, cp = c & 0x07, min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        for (int k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+DecodedText decodeText(QByteArrayView bytes)
+{
+    DecodedText d;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        d.bom = true;
+        bytes = bytes.sliced(3);
+    }
+    if (isValidUtf8(bytes)) {
+        d.encoding = Encoding::Utf8;
+        d.text = QString::fromUtf8(bytes);
+    } else {
+        d.encoding = Encoding::Latin1;
+        d.text = QString::fromLatin1(bytes);
+        // A BOM in front of text that is not UTF-8 is not a BOM: keep the bytes.
+        if (d.bom) {
+            d.text.prepend(QString::fromLatin1("\xEF\xBB\xBF"));
+            d.bom = false;
+        }
+    }
+    return d;
+}
+
+qsizetype firstUnencodable(QStringView text, Encoding encoding)
+{
+    const qsizetype n = text.size();
+    if (encoding == Encoding::Latin1) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (text[i].unicode() > 0xFF)
+                return i;
+        return -1;
+    }
+    // UTF-8 holds every character except a surrogate half without its pair.
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+QByteArray encodeText(QStringView text, Encoding encoding)
+{
+    return encoding == Encoding::Latin1 ? text.toLatin1() : text.toUtf8();
+}
+
+QString encodingName(Encoding encoding)
+{
+    return encoding == Encoding::Latin1 ? u"ISO-8859-1"_s : u"UTF-8"_s;
+}
+
+} // namespace vesk

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "toolkit/fileaccess.h"
+#include "toolkit/toolkit.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace vesk::test {
+
+// A file layer on a real folder that can be told to fail one chosen
+// operation: the nth call of an operation, or a write that reaches a byte.
+class FaultyFiles : public FileAccess {
+public:
+    enum class Op { Status, Read, Open, Write, Flush, SetPermissions, Commit, Rename, Remove };
+
+    struct Fault {
+        Op op;
+        int occurrence = 1;      // fail the nth call of op (1 = the first)
+        qint64 atByte = -1;      // for Write: fail once this many bytes went through
+        QString pathContains;    // only calls on paths holding this text count
+        QString reason = QStringLiteral("Injected failure");
+    };
+
+    void failOn(Fault f) { m_faults.push_back(std::move(f)); }
+    void clearFaults() { m_faults.clear(); m_counts.clear(); }
+    // Every operation asked for, as "op path", in order.
+    const std::vector<QString> &log() const { return m_log; }
+    bool faultFired() const { return m_fired; }
+
+    FileStatus status(const QString &path) override;
+    ReadResult read(const QString &path, qint64 maxBytes) override;
+    std::unique_ptr<SaveFile> saveFile(const QString &path) override;
+    bool rename(const QString &from, const QString &to, QString *error) override;
+    bool remove(const QString &path, QString *error) override;
+
+    // For the save file wrapper: true when the call must fail.
+    bool shouldFail(Op op, const QString &path, qint64 bytesSoFar = 0, qint64 chunk = 0,
+                    qint64 *allowed = nullptr, QString *reason = nullptr);
+
+private:
+    DiskFileAccess m_disk;
+    std::vector<Fault> m_faults;
+    std::vector<std::pair<Fault *, int>> m_counts;
+    std::vector<QString> m_log;
+    bool m_fired = false;
+};
+
+// The toolkit double: answers message and input boxes from queues and
+// records every prompt with its title, buttons, icon and default button.
+class ScriptedToolkit : public Toolkit {
+public:
+    struct Prompt {
+        enum Kind { Message, Input } kind;
+        QString title;
+        QString text;
+        Buttons buttons = Buttons::Ok;
+        Icon icon = Icon::None;
+        Answer defaultButton = Answer::Ok;
+        QString defaultText; // input boxes
+    };
+
+    explicit ScriptedToolkit(QString folder) : m_folder(std::move(folder)) {}
+
+    void answer(Answer a) { m_answers.push_back(a); }
+    void type(const QString &text) { m_inputs.push_back(text); } // "" = Cancel
+    // Run while a message box with this title is up (e.g. to inspect the window).
+    std::function<void(const Prompt &)> onPrompt;
+
+    Answer messageBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,
+                      Answer defaultButton = Answer::Yes) override;
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
+    QString appFolder() override { return m_folder; }
+    FileAccess &files() override { return m_files; }
+    void end() override { ++m_ends; }
+
+    FaultyFiles &faultyFiles() { return m_files; }
+    const std::vector<Prompt> &prompts() const { return m_prompts; }
+    void clearPrompts() { m_prompts.clear(); }
+    int ends() const { return m_ends; }
+    // Answers queued but never asked for, and questions asked with none queued.
+    int unusedAnswers() const { return int(m_answers.size() + m_inputs.size()); }
+    int unanswered() const { return m_unanswered; }
+
+private:
+    QString m_folder;
+    FaultyFiles m_files;
+    std::deque<Answer> m_answers;
+    std::deque<QString> m_inputs;
+    std::vector<Prompt> m_prompts;
+    int m_ends = 0;
+    int m_unanswered = 0;
+};
+
+// Reading and writing whole files in a test folder.
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+} // namespace vesk::test

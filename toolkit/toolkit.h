@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk {
+
+class FileAccess;
+
+enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Icon { None, Critical };
+enum class Answer { Ok, Yes, No, Cancel };
+
+// The editor's boundary to the platform: the prompts it shows, where it
+// lives, its files and how it ends. Tests put a scripted double here.
+class Toolkit {
+public:
+    virtual ~Toolkit() = default;
+
+    // Modal message box; defaultButton only matters for Yes/No(/Cancel).
+    virtual Answer messageBox(const QString &prompt, Buttons buttons, Icon icon,
+                              const QString &title, Answer defaultButton = Answer::Yes) = 0;
+    // Modal input box; returns the empty text on Cancel.
+    virtual QString inputBox(const QString &prompt, const QString &title,
+                             const QString &defaultText) = 0;
+    // Folder of the program, without a trailing separator.
+    virtual QString appFolder() = 0;
+    virtual FileAccess &files() = 0;
+    // Ends the program; the caller returns to the event loop, which stops.
+    virtual void end() = 0;
+};
+
+} // namespace vesk

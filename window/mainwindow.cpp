@@ -1,0 +1,631 @@
+#include "window/mainwindow.h"
+
+#include "categories/addcategory.h"
+#include "categories/categorydialog.h"
+#include "categories/categorylist.h"
+#include "config/catalogue.h"
+#include "config/configfile.h"
+#include "config/locationfile.h"
+#include "config/safesave.h"
+#include "toolkit/fileaccess.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/twips.h"
+#include "window/tabcontrol.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace vesk {
+namespace {
+
+const QString kOpeningHelp =
+    u"Move your mouse over any of the values or labels and see what they are for."_s;
+const QString kYesNoNote = u"For all yes or no options, 1 = yes and 0 = no"_s;
+
+// Where the rows of a setting tab sit, in twips from the tab control's corner.
+struct Grid {
+    int captionRight;
+    int boxLeft;
+    int boxWidth;
+    int firstTop;
+};
+constexpr int kRowPitch = 360;
+constexpr int kBoxHeight = 375;
+constexpr int kCaptionHeight = 255;
+constexpr int kCaptionLeft = 120;
+
+struct SettingPage {
+    Tab tab;
+    const char *caption;
+    const char *objectName;
+    Grid grid;
+};
+
+// The tab strip's order: the six setting tabs are 0-4 and 6.
+constexpr SettingPage kSettingPages[] = {
+    {Tab::AllowOptions, "Allow Options", "AllowOptions", {1815, 1920, 2175, 480}},
+    {Tab::DisplayOptions, "Display Options", "DisplayOptions", {1815, 1920, 2175, 840}},
+    {Tab::NumberOptions, "Number Options", "NumberOptions", {1815, 1920, 2175, 480}},
+    {Tab::Times, "Times", "Times", {1815, 2040, 2175, 600}},
+    {Tab::FilesDirectories, "Files/Directories", "FilesDirectories", {1575, 1680, 6375, 480}},
+    {Tab::Misc, "Misc", "Misc", {1815, 1920, 2175, 480}},
+};
+constexpr int kPageIndex[] = {0, 1, 2, 3, 4, 6}; // of kSettingPages in the strip
+
+// Display Options has a second column with its own rows.
+constexpr Grid kDisplayRight = {6135, 6240, 2175, 840};
+struct RightRow {
+    int slot;
+    int top;
+};
+constexpr RightRow kDisplayRightRows[] = {{10, 840}, {44, 1320}, {65, 2280}};
+
+QString fromRawDocumentText(QString raw)
+{
+    raw.replace(QChar::ParagraphSeparator, u'\n');
+    return raw;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
+    : QMainWindow(parent), m_toolkit(toolkit), m_categories(new CategoryList(this))
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"VESK Front End"_s);
+    QFont f = font();
+    f.setFamilies({u"Microsoft Sans Serif"_s, u"Liberation Sans"_s, u"Arial"_s, u"sans-serif"_s});
+    f.setPointSizeF(8.25);
+    setFont(f);
+    buildWindow();
+    buildMenu();
+    buildFocusOrder();
+}
+
+MainWindow::~MainWindow() { delete m_form2; }
+
+QLineEdit *MainWindow::valueBox(int slot) const
+{
+    return slot >= 0 && slot < int(m_boxes.size()) ? m_boxes[size_t(slot)] : nullptr;
+}
+
+QLabel *MainWindow::captionLabel(int slot) const
+{
+    return slot >= 0 && slot < int(m_captions.size()) ? m_captions[size_t(slot)] : nullptr;
+}
+
+void MainWindow::buildWindow()
+{
+    const Twips tw(logicalDpiX());
+    auto *client = new QWidget(this);
+    client->setObjectName(u"client"_s);
+    client->setFixedSize(tw.px(8850), tw.px(8040));
+    setCentralWidget(client);
+
+    m_tabs = new TabControl(client);
+    m_tabs->setObjectName(u"SSTab1"_s);
+    m_tabs->setGeometry(tw.rect(120, 0, 8655, 6735));
+    connect(m_tabs, &TabControl::surfacePointerMoved, this, [this] { m_tipText->setText(QString()); });
+
+    m_tipText = new QLabel(kOpeningHelp, client);
+    m_tipText->setObjectName(u"TipText"_s);
+    m_tipText->setGeometry(tw.rect(1680, 6840, 6855, 1095));
+    m_tipText->setWordWrap(true);
+    m_tipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_tipText->setTextFormat(Qt::PlainText);
+    m_tipText->setAccessibleName(u"Help line"_s);
+
+    m_bSave = new QPushButton(u"Save"_s, client);
+    m_bSave->setObjectName(u"bSave"_s);
+    m_bSave->setGeometry(tw.rect(120, 7200, 1335, 375));
+    connect(m_bSave, &QPushButton::clicked, this, [this] { save(); });
+
+    m_bQuit = new QPushButton(u"Quit"_s, client);
+    m_bQuit->setObjectName(u"bQuit"_s);
+    m_bQuit->setGeometry(tw.rect(120, 7560, 1335, 375));
+    connect(m_bQuit, &QPushButton::clicked, this, [this] { quit(); });
+
+    buildSettingPages();
+    buildOtherPages();
+
+    // A label never cuts its text: one line that needs more room than its
+    // place gives grows, away from the side it is aligned to.
+    for (QLabel *l : client->findChildren<QLabel *>()) {
+        if (l->wordWrap())
+            continue;
+        const int need = l->fontMetrics().horizontalAdvance(l->text()) + 2;
+        if (need <= l->width())
+            continue;
+        QRect r = l->geometry();
+        if (l->alignment() & Qt::AlignRight)
+            r.setLeft(r.right() - need + 1);
+        else if (l->alignment() & Qt::AlignHCenter)
+            r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
+        else
+            r.setWidth(need);
+        l->setGeometry(r);
+    }
+
+    // Controls on the pages keep pointer movement to themselves, so that
+    // only the tab control's bare surface empties the help line.
+    for (int p = 0; p < m_tabs->pageCount(); ++p)
+        for (QObject *child : m_tabs->page(p)->children())
+            if (auto *w = qobject_cast<QWidget *>(child))
+                w->setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void MainWindow::buildSettingPages()
+{
+    const Twips tw(logicalDpiX());
+    // Pages in strip order; the setting pages are filled here, the others
+    // by buildOtherPages().
+    const char *const strip[][2] = {
+        {"Allow Options", "AllowOptions"}, {"Display Options", "DisplayOptions"},
+        {"Number Options", "NumberOptions"}, {"Times", "Times"},
+        {"Files/Directories", "FilesDirectories"}, {"Categories", "Categories"},
+        {"Misc", "MiscOptions"}, {"Raw", "Raw"}, {"About", "About"}};
+    for (const auto &p : strip)
+        m_tabs->addPage(QString::fromLatin1(p[0]), QString::fromLatin1(p[1]));
+
+    auto addRow = [&](QWidget *page, int slot, const Grid &g, int top) {
+        const Setting *s = catalogue::setting(slot);
+        auto *box = new QLineEdit(page);
+        box->setObjectName(u"vesk_%1"_s.arg(slot));
+        box->setMaxLength(std::numeric_limits<int>::max()); // values of any length
+        box->setGeometry(tw.rect(g.boxLeft, top, g.boxWidth, kBoxHeight));
+        box->setMouseTracking(true);
+        box->setProperty("slot", slot);
+        box->installEventFilter(this);
+        box->setAccessibleName(s->caption);
+        box->setAccessibleDescription(s->help);
+        connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
+
+        auto *caption = new QLabel(s->caption, page);
+        caption->setObjectName(u"Label1_%1"_s.arg(slot));
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        caption->setGeometry(tw.rect(kCaptionLeft, top + (kBoxHeight - kCaptionHeight) / 2,
+                                     g.captionRight - kCaptionLeft, kCaptionHeight));
+        caption->setMouseTracking(true);
+        caption->setProperty("slot", slot);
+        caption->installEventFilter(this);
+        caption->setBuddy(box);
+
+        m_boxes[size_t(slot)] = box;
+        m_captions[size_t(slot)] = caption;
+    };
+
+    for (size_t p = 0; p < std::size(kSettingPages); ++p) {
+        const SettingPage &sp = kSettingPages[p];
+        QWidget *page = m_tabs->page(kPageIndex[p]);
+        int row = 0;
+        for (int slot : catalogue::tabRows(sp.tab)) {
+            const auto right = std::find_if(std::begin(kDisplayRightRows), std::end(kDisplayRightRows),
+                                            [&](const RightRow &r) { return r.slot == slot; });
+            if (sp.tab == Tab::DisplayOptions && right != std::end(kDisplayRightRows)) {
+                Grid g = kDisplayRight;
+                addRow(page, slot, g, right->top);
+                // The right column's captions start where the left column ends.
+                m_captions[size_t(slot)]->setGeometry(tw.rect(4200, right->top + (kBoxHeight - kCaptionHeight) / 2,
+                                                              g.captionRight - 4200, kCaptionHeight));
+                continue;
+            }
+            addRow(page, slot, sp.grid, sp.grid.firstTop + row * kRowPitch);
+            ++row;
+        }
+    }
+
+    auto note = [&](QWidget *page, const char *name, const QString &text, QRect r) {
+        auto *l = new QLabel(text, page);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(r);
+        return l;
+    };
+    note(m_tabs->page(0), "Label2", kYesNoNote, tw.rect(3120, 6000, 3135, 255));
+    QWidget *display = m_tabs->page(1);
+    note(display, "Label6", kYesNoNote, tw.rect(3120, 6360, 3135, 255));
+    QFont heading = font();
+    heading.setBold(true);
+    note(display, "Label12", u"Index Page"_s, tw.rect(1560, 480, 2400, 255))->setFont(heading);
+    note(display, "Label10", u"Stats Page"_s, tw.rect(6000, 480, 2400, 255))->setFont(heading);
+    note(display, "Label11", u"All Pages"_s, tw.rect(6000, 2040, 2400, 255))->setFont(heading);
+}
+
+void MainWindow::buildOtherPages()
+{
+    const Twips tw(logicalDpiX());
+
+    // Categories
+    QWidget *cats = m_tabs->page(5);
+    auto *hint = new QLabel(u"To edit or delete, double click on the category name"_s, cats);
+    hint->setObjectName(u"Label7"_s);
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setGeometry(tw.rect(1080, 600, 4935, 255));
+    m_bAddCat = new QPushButton(u"Add New Category"_s, cats);
+    m_bAddCat->setObjectName(u"bAddCat"_s);
+    m_bAddCat->setGeometry(tw.rect(6240, 600, 1695, 255));
+    connect(m_bAddCat, &QPushButton::clicked, this, &MainWindow::addCategory);
+    m_list1 = new QListView(cats);
+    m_list1->setObjectName(u"List1"_s);
+    m_list1->setGeometry(tw.rect(480, 960, 7695, 4155));
+    m_list1->setModel(m_categories);
+    m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list1->setUniformItemSizes(true); // keeps long lists fast
+    m_list1->setAccessibleName(u"Categories"_s);
+    m_list1->installEventFilter(this);
+    connect(m_list1, &QListView::doubleClicked, this, &MainWindow::openCategoryDialog);
+
+    // Raw
+    QWidget *raw = m_tabs->page(7);
+    auto *rawNote = new QLabel(
+        u"Any keys that VESK Frontend does not know will go here.  You can add new keys or any other keys that you would like to have in your config file.  This text will be appended to the end of your configuration file as is."_s,
+        raw);
+    rawNote->setObjectName(u"Label3"_s);
+    rawNote->setWordWrap(true);
+    rawNote->setGeometry(tw.rect(1200, 960, 6375, 615));
+    m_text1 = new QPlainTextEdit(raw);
+    m_text1->setObjectName(u"Text1"_s);
+    m_text1->setGeometry(tw.rect(1080, 1680, 6495, 3495));
+    m_text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text1->setTabChangesFocus(true);
+    m_text1->setAccessibleName(u"Other lines of the cfg file"_s);
+    connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_settingMisc)
+            m_miscEdited = true;
+        markChanged();
+    });
+
+    // About
+    QWidget *about = m_tabs->page(8);
+    auto aboutLabel = [&](const char *name, const QString &text, QRect r, qreal points, bool bold) {
+        auto *l = new QLabel(text, about);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        l->setWordWrap(true);
+        l->setGeometry(r);
+        if (points > 0) {
+            QFont f = font();
+            f.setPointSizeF(points);
+            f.setBold(bold);
+            l->setFont(f);
+        }
+        return l;
+    };
+    aboutLabel("helplabel_0", u"VESK Frontend for VESK version 7.4b2"_s, tw.rect(1440, 1200, 5655, 495),
+               13.5, true);
+    aboutLabel("Label9", u"Written by the VESK Frontend authors for the VESK 7.4 edition"_s,
+               tw.rect(1560, 1920, 5175, 255), 9.75, false);
+    aboutLabel("Label8", u"Version 4.0"_s, tw.rect(2640, 2640, 2895, 255), 9.75, false);
+    aboutLabel("Label5",
+               u"Thanks to the icon's artist, the tracker's authors and the makers of its edition, the inventor of the BitTorrent protocol, and the torrent community that tested it all."_s,
+               tw.rect(2280, 5160, 3855, 975), 0, false);
+}
+
+void MainWindow::buildMenu()
+{
+    QMenu *file = menuBar()->addMenu(u"&File"_s);
+    file->setObjectName(u"menFile"_s);
+    auto add = [&](const char *name, const QString &text, const QKeySequence &key, auto slot) {
+        QAction *a = file->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        // Text boxes claim the standard editing keys (Ctrl+X cuts there);
+        // everywhere else in the window the menu's keys apply.
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    add("menChangecfg", u"&Change cfg Location"_s, QKeySequence(), [this] { changeCfgLocation(); });
+    add("menSave", u"&Save"_s, QKeySequence(u"Ctrl+S"_s), [this] { save(); });
+    add("menSaveQuit", u"&Quit with Save"_s, QKeySequence(u"Ctrl+Q"_s), [this] { saveAndQuit(); });
+    add("menExit", u"E&xit without save"_s, QKeySequence(u"Ctrl+X"_s), [this] { exitWithoutSave(); });
+}
+
+void MainWindow::buildFocusOrder()
+{
+    for (Tab t : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
+                  Tab::FilesDirectories})
+        for (int slot : catalogue::tabRows(t))
+            m_focusOrder.push_back(m_boxes[size_t(slot)]);
+    m_focusOrder.push_back(m_list1);
+    m_focusOrder.push_back(m_bAddCat);
+    for (int slot : catalogue::tabRows(Tab::Misc))
+        m_focusOrder.push_back(m_boxes[size_t(slot)]);
+    m_focusOrder.push_back(m_text1);
+    m_focusOrder.push_back(m_bSave);
+    m_focusOrder.push_back(m_bQuit);
+    m_focusOrder.push_back(m_tabs->tabBar());
+    for (size_t i = 0; i + 1 < m_focusOrder.size(); ++i)
+        setTabOrder(m_focusOrder[i], m_focusOrder[i + 1]);
+    // Nothing else on the pages takes the focus by Tab.
+    for (int p = 0; p < m_tabs->pageCount(); ++p)
+        for (QObject *child : m_tabs->page(p)->children())
+            if (auto *w = qobject_cast<QWidget *>(child);
+                w && std::find(m_focusOrder.begin(), m_focusOrder.end(), w) == m_focusOrder.end())
+                w->setFocusPolicy(Qt::NoFocus);
+}
+
+bool MainWindow::focusNextPrevChild(bool next)
+{
+    // The Tab key walks every setting, bringing the tab that holds the next
+    // control to the front, as the order runs across the tabs.
+    QWidget *current = focusWidget();
+    auto it = std::find(m_focusOrder.begin(), m_focusOrder.end(), current);
+    if (it == m_focusOrder.end() || (m_form2 && m_form2->isVisible()))
+        return QMainWindow::focusNextPrevChild(next);
+    const auto n = std::ptrdiff_t(m_focusOrder.size());
+    auto i = ((it - m_focusOrder.begin()) + (next ? 1 : n - 1)) % n;
+    QWidget *target = m_focusOrder[size_t(i)];
+    const int page = m_tabs->indexOfPageHolding(target);
+    if (page >= 0)
+        m_tabs->setCurrentIndex(page);
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        const QVariant slot = watched->property("slot");
+        if (slot.isValid())
+            showHelp(slot.toInt());
+    } else if (watched == m_list1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            openCategoryDialog();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showHelp(int slot) { m_tipText->setText(catalogue::helpEntry(slot)); }
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - frameGeometry().center() + pos());
+    m_tabs->setCurrentIndex(0);
+    m_boxes[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing through the frame asks about unsaved changes, as Quit does.
+    if (m_ended || quit())
+        event->accept();
+    else
+        event->ignore();
+}
+
+// ---- loading ---------------------------------------------------------------
+
+QString MainWindow::locationFilePath() const
+{
+    return m_toolkit.appFolder() + u'/' + QString::fromLatin1(kLocationFileName);
+}
+
+void MainWindow::load()
+{
+    readIni();
+    readCfg();
+    m_changed = false;
+    m_tipText->setText(kOpeningHelp);
+}
+
+void MainWindow::readIni()
+{
+    if (auto path = readLocation(m_toolkit.files(), locationFilePath())) {
+        m_configPath = *path;
+        return;
+    }
+    m_toolkit.messageBox(u"Could not find ini file so creating one on the fly"_s, Buttons::Ok, Icon::None,
+                         u"INI File Not Found"_s);
+    const QString defaultPath = m_toolkit.appFolder() + u'/' + QString::fromLatin1(kDefaultConfigName);
+    recordLocation(defaultPath);
+    m_configPath = defaultPath;
+}
+
+void MainWindow::recordLocation(const QString &path)
+{
+    QString why;
+    if (writeLocation(m_toolkit.files(), locationFilePath(), path, &why))
+        return;
+    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + locationFilePath() + u": "_s
+                             + why + u". The editor goes on with "_s + path + u'.',
+                         Buttons::Ok, Icon::Critical, u"ERROR"_s);
+}
+
+bool MainWindow::readCfg()
+{
+    ReadResult r = m_toolkit.files().read(m_configPath, kMaxConfigBytes);
+    if (!r.ok) {
+        m_toolkit.messageBox(u"Could not find the cfg file at "_s + m_configPath
+                                 + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s,
+                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
+        changeCfgLocation();
+        return false;
+    }
+    ConfigData data = parseConfigBytes(r.data);
+    r.data = QByteArray(); // the text is all that is needed from here on
+    apply(std::move(data));
+    return true;
+}
+
+void MainWindow::apply(ConfigData &&data)
+{
+    m_encoding = data.encoding;
+    m_bom = data.bom;
+    for (int slot = 0; slot < catalogue::kSlotCount; ++slot)
+        if (data.values[size_t(slot)] && m_boxes[size_t(slot)])
+            m_boxes[size_t(slot)]->setText(*data.values[size_t(slot)]);
+    m_categories->addMany(std::move(data.categories));
+    if (data.misc.isEmpty())
+        return;
+    m_settingMisc = true;
+    if (m_text1->document()->isEmpty()) {
+        m_text1->setPlainText(data.misc);
+        m_miscAsRead = std::move(data.misc);
+        m_miscEdited = false;
+    } else {
+        if (!m_miscEdited)
+            m_miscAsRead += data.misc;
+        QTextCursor end(m_text1->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(data.misc);
+    }
+    m_settingMisc = false;
+}
+
+void MainWindow::clearWindow()
+{
+    for (QLineEdit *box : m_boxes)
+        if (box)
+            box->clear();
+    m_categories->clear();
+    m_settingMisc = true;
+    m_text1->clear();
+    m_settingMisc = false;
+    m_miscAsRead.clear();
+    m_miscEdited = false;
+    // What is read next decides the encoding; a file never read is new.
+    m_encoding = Encoding::Utf8;
+    m_bom = false;
+}
+
+void MainWindow::changeCfgLocation()
+{
+    const QString answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
+                                              u"Change cfg Location"_s, m_configPath);
+    if (answer.isEmpty())
+        return;
+    if (m_changed) {
+        const Answer a = m_toolkit.messageBox(
+            u"Would you like to save the cfg file before opening another one?"_s, Buttons::YesNoCancel,
+            Icon::None, u"Save changes?"_s, Answer::Yes);
+        if (a == Answer::Cancel || (a == Answer::Yes && !save()))
+            return;
+    }
+    recordLocation(answer);
+    m_configPath = answer;
+    // The new file replaces what the window shows; its edits would
+    // otherwise be saved into the new file.
+    clearWindow();
+    m_changed = false;
+    if (readCfg())
+        m_changed = false;
+}
+
+// ---- saving and quitting ---------------------------------------------------
+
+QString MainWindow::miscForWriting() const
+{
+    return m_miscEdited ? fromRawDocumentText(m_text1->document()->toRawText()) : m_miscAsRead;
+}
+
+ConfigContent MainWindow::content() const
+{
+    ConfigContent c;
+    for (int slot = 0; slot < catalogue::kSlotCount; ++slot)
+        if (m_boxes[size_t(slot)])
+            c.values[size_t(slot)] = m_boxes[size_t(slot)]->text();
+    c.categories = m_categories->items();
+    c.misc = miscForWriting();
+    c.encoding = m_encoding;
+    c.bom = m_bom;
+    return c;
+}
+
+bool MainWindow::save()
+{
+    auto failed = [&](const QString &reason) {
+        m_toolkit.messageBox(u"Could not save the cfg file at "_s + m_configPath + u": "_s + reason, Buttons::Ok,
+                             Icon::Critical, u"ERROR"_s);
+        return false;
+    };
+    const ComposeResult composed = composeConfig(content());
+    if (!composed.bytes)
+        return failed(composed.problem);
+    const SaveOutcome out = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
+                                           *composed.bytes, kMaxConfigBytes);
+    if (!out.ok)
+        return failed(out.reason);
+    m_changed = false;
+    m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,
+                         u"Config file saved"_s);
+    return true;
+}
+
+bool MainWindow::quit()
+{
+    if (m_changed) {
+        const Answer a = m_toolkit.messageBox(u"Would you like to save the cfg file before quitting?"_s,
+                                              Buttons::YesNo, Icon::None, u"Save changes?"_s, Answer::Yes);
+        // A save that failed keeps the editor open with the edits.
+        if (a == Answer::Yes && !save())
+            return false;
+    }
+    end();
+    return true;
+}
+
+bool MainWindow::saveAndQuit()
+{
+    if (!save())
+        return false;
+    return quit();
+}
+
+void MainWindow::exitWithoutSave() { end(); }
+
+void MainWindow::end()
+{
+    m_ended = true;
+    if (m_form2)
+        m_form2->hide();
+    m_toolkit.end();
+}
+
+// ---- categories ------------------------------------------------------------
+
+void MainWindow::addCategory()
+{
+    if (addNewCategory(m_toolkit, *m_categories))
+        markChanged();
+}
+
+void MainWindow::openCategoryDialog()
+{
+    const QModelIndexList selected = m_list1->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    int row = selected.first().row();
+    for (const QModelIndex &i : selected)
+        row = std::min(row, i.row());
+    if (!m_form2) {
+        m_form2 = new CategoryDialog(m_toolkit, *m_categories, this);
+        connect(m_form2, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
+    }
+    m_form2->openFor(row);
+}
+
+} // namespace vesk

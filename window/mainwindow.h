@@ -1,0 +1,122 @@
+#pragma once
+
+#include "config/textcodec.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vesk {
+
+class CategoryDialog;
+class CategoryList;
+class TabControl;
+class Toolkit;
+struct ConfigContent;
+struct ConfigData;
+
+// The editor's window: every setting of the catalogue as a caption and a
+// value box on its tab, the categories, the lines the editor does not know,
+// the help line, and the commands that load, save and quit.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(Toolkit &toolkit, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The load step: location file, configuration file, a clean window.
+    void load();
+
+    // Commands. save() and the quits report whether they did their work.
+    bool save();
+    bool quit();
+    bool saveAndQuit();
+    void exitWithoutSave();
+    void changeCfgLocation();
+    void addCategory();
+    void openCategoryDialog();
+
+    // Controls, by the names the rest of the editor uses.
+    QLineEdit *valueBox(int slot) const; // nullptr for slot 37
+    QLabel *captionLabel(int slot) const;
+    QListView *categoryView() const { return m_list1; }
+    CategoryList *categories() const { return m_categories; }
+    QPlainTextEdit *miscText() const { return m_text1; }
+    QLabel *tipText() const { return m_tipText; }
+    TabControl *tabs() const { return m_tabs; }
+    QPushButton *saveButton() const { return m_bSave; }
+    QPushButton *quitButton() const { return m_bQuit; }
+    QPushButton *addCategoryButton() const { return m_bAddCat; }
+    CategoryDialog *categoryDialog() const { return m_form2; }
+
+    // The unsaved-changes flag as "0" or "1".
+    QString changedFlag() const { return m_changed ? QStringLiteral("1") : QStringLiteral("0"); }
+    const QString &configPath() const { return m_configPath; }
+    QString locationFilePath() const;
+    bool hasEnded() const { return m_ended; }
+
+    // The focus order of the Tab key, first to last.
+    const std::vector<QWidget *> &focusOrder() const { return m_focusOrder; }
+    // What a save would write now, as text.
+    ConfigContent content() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenu();
+    void buildSettingPages();
+    void buildOtherPages();
+    void buildFocusOrder();
+
+    void readIni();
+    bool readCfg();
+    void apply(ConfigData &&data);
+    void clearWindow();
+    void recordLocation(const QString &path);
+    QString miscForWriting() const;
+    void showHelp(int slot);
+    void markChanged() { m_changed = true; }
+    void end();
+
+    Toolkit &m_toolkit;
+    QString m_configPath;
+    bool m_changed = false;
+    bool m_ended = false;
+    bool m_placed = false;
+    Encoding m_encoding = Encoding::Utf8;
+    bool m_bom = false;
+
+    // The misc text as read. The text box cannot hold a few characters
+    // (paragraph and frame separators) exactly, so until the user edits the
+    // box, this copy is what gets written.
+    QString m_miscAsRead;
+    bool m_miscEdited = false;
+    bool m_settingMisc = false;
+
+    TabControl *m_tabs = nullptr;
+    std::array<QLineEdit *, 73> m_boxes{};
+    std::array<QLabel *, 73> m_captions{};
+    QListView *m_list1 = nullptr;
+    CategoryList *m_categories = nullptr;
+    QPushButton *m_bAddCat = nullptr;
+    QPlainTextEdit *m_text1 = nullptr;
+    QLabel *m_tipText = nullptr;
+    QPushButton *m_bSave = nullptr;
+    QPushButton *m_bQuit = nullptr;
+    CategoryDialog *m_form2 = nullptr;
+    std::vector<QWidget *> m_focusOrder;
+};
+
+} // namespace vesk
