@@ -296,19 +296,21 @@ void MainWindow::buildOtherPages()
         auto *l = new QLabel(text, about);
         l->setObjectName(QString::fromLatin1(name));
         l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        l->setWordWrap(true);
-        l->setGeometry(r);
         if (points > 0) {
             QFont f = font();
             f.setPointSizeF(points);
             f.setBold(bold);
             l->setFont(f);
         }
+        // Only a label with room for several lines wraps; a one-line label
+        // grows instead (see buildWindow), so no word is ever cut.
+        l->setWordWrap(r.height() >= 2 * l->fontMetrics().height());
+        l->setGeometry(r);
         return l;
     };
     aboutLabel("helplabel_0", u"VESK Frontend for VESK version 7.4b2"_s, tw.rect(1440, 1200, 5655, 495),
                13.5, true);
-    aboutLabel("Label9", u"Written by the VESK Frontend authors for the VESK 7.4 edition"_s,
+    aboutLabel("Label9", u"By the VESK Frontend authors, for the VESK 7.4 tracker edition"_s,
                tw.rect(1560, 1920, 5175, 255), 9.75, false);
     aboutLabel("Label8", u"Version 4.0"_s, tw.rect(2640, 2640, 2895, 255), 9.75, false);
     aboutLabel("Label5",
@@ -366,7 +368,7 @@ bool MainWindow::focusNextPrevChild(bool next)
     // control to the front, as the order runs across the tabs.
     QWidget *current = focusWidget();
     auto it = std::find(m_focusOrder.begin(), m_focusOrder.end(), current);
-    if (it == m_focusOrder.end() || (m_form2 && m_form2->isVisible()))
+    if (it == m_focusOrder.end() || !current->isVisible() || (m_form2 && m_form2->isVisible()))
         return QMainWindow::focusNextPrevChild(next);
     const auto n = std::ptrdiff_t(m_focusOrder.size());
     auto i = ((it - m_focusOrder.begin()) + (next ? 1 : n - 1)) % n;
@@ -421,7 +423,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 QString MainWindow::locationFilePath() const
 {
-    return m_toolkit.appFolder() + u'/' + QString::fromLatin1(kLocationFileName);
+    return m_toolkit.dataFolder() + u'/' + QString::fromLatin1(kLocationFileName);
 }
 
 void MainWindow::load()
@@ -440,7 +442,7 @@ void MainWindow::readIni()
     }
     m_toolkit.messageBox(u"Could not find ini file so creating one on the fly"_s, Buttons::Ok, Icon::None,
                          u"INI File Not Found"_s);
-    const QString defaultPath = m_toolkit.appFolder() + u'/' + QString::fromLatin1(kDefaultConfigName);
+    const QString defaultPath = m_toolkit.dataFolder() + u'/' + QString::fromLatin1(kDefaultConfigName);
     recordLocation(defaultPath);
     m_configPath = defaultPath;
 }

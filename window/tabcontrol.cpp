@@ -92,8 +92,16 @@ int TabControl::indexOfPageHolding(const QWidget *w) const
 
 void TabControl::showPage(int index)
 {
+    // Focus on a page about to be hidden goes to the strip first; otherwise
+    // hiding it would send the focus on a walk of its own.
+    QWidget *focus = focusWidget();
+    if (focus && focus != m_bar && indexOfPageHolding(focus) != index)
+        m_bar->setFocus(Qt::OtherFocusReason);
+    if (index >= 0 && index < pageCount())
+        m_pages[size_t(index)]->setVisible(true);
     for (size_t i = 0; i < m_pages.size(); ++i)
-        m_pages[i]->setVisible(int(i) == index);
+        if (int(i) != index)
+            m_pages[i]->setVisible(false);
     m_bar->raise();
 }
 
