@@ -1,24 +1,29 @@
 #include "categories/category.h"
 
+#include "config/textcodec.h"
+
 namespace vesk {
 namespace {
 
 int compareItems(const Category &a, const Category &b)
 {
     // Compare name + TAB + image without building the strings.
-    if (const int c = QStringView(a.name).compare(b.name, Qt::CaseInsensitive); c != 0) {
+    if (const int c = compareIgnoringCase(a.name, b.name); c != 0) {
         // A shorter name that is a prefix of the other is followed by TAB,
         // which sorts before any printable character.
         const qsizetype common = std::min(a.name.size(), b.name.size());
-        if (QStringView(a.name).first(common).compare(QStringView(b.name).first(common),
-                                                        Qt::CaseInsensitive) == 0) {
+        if (compareIgnoringCase(QStringView(a.name).first(common), QStringView(b.name).first(common)) == 0) {
             const QChar ca = a.name.size() > common ? a.name[common] : QChar(u'\t');
             const QChar cb = b.name.size() > common ? b.name[common] : QChar(u'\t');
+            // A name read from a file may itself hold a TAB just there; then
+            // only the whole texts can tell.
+            if (ca == cb)
+                return a.itemText().compare(b.itemText(), Qt::CaseInsensitive);
             return QStringView(&ca, 1).compare(QStringView(&cb, 1), Qt::CaseInsensitive);
         }
         return c;
     }
-    return QStringView(a.image).compare(b.image, Qt::CaseInsensitive);
+    return compareIgnoringCase(a.image, b.image);
 }
 
 } // namespace

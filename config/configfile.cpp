@@ -1,6 +1,8 @@
 #include "config/configfile.h"
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -17,14 +19,84 @@ QString getVal(QStringView line)
 
 namespace {
 
+// The reader's keys as a tree of their characters: a line is matched in one
+// walk over its first characters instead of once per key (73 tries a line
+// made the reader the slowest part of loading a big file).
+class KeyTree {
+public:
+    KeyTree()
+    {
+        const auto keys = catalogue::readerKeys();
+        for (int k = 0; k < int(keys.size()); ++k) {
+            int at = 0;
+            for (QChar c : keys[k].prefix) {
+                int next = find(at, c.unicode());
+                if (next < 0) {
+                    next = int(m_nodes.size());
+                    m_nodes[size_t(at)].next.emplace_back(c.unicode(), next);
+                    m_nodes.emplace_back();
+                }
+                at = next;
+            }
+            if (m_nodes[size_t(at)].key < 0)
+                m_nodes[size_t(at)].key = k;
+        }
+    }
+
+    // Among the keys the line begins with, the first in the list, or -1.
+    int match(QStringView line) const
+    {
+        int best = -1;
+        int at = 0;
+        for (QChar c : line) {
+            at = find(at, c.unicode());
+            if (at < 0)
+                break;
+            const int k = m_nodes[size_t(at)].key;
+            if (k >= 0 && (best < 0 || k < best))
+                best = k;
+        }
+        return best;
+    }
+
+private:
+    struct Node {
+        std::vector<std::pair<char16_t, int>> next;
+        int key = -1; // the first key that ends here
+    };
+
+    int find(int at, char16_t c) const
+    {
+        for (const auto &[ch, node] : m_nodes[size_t(at)].next)
+            if (ch == c)
+                return node;
+        return -1;
+    }
+
+    std::vector<Node> m_nodes = std::vector<Node>(1);
+};
+
 // Index into readerKeys() of the key a line begins with, or -1.
 int matchReaderKey(QStringView line)
 {
-    const auto keys = catalogue::readerKeys();
-    for (int k = 0; k < int(keys.size()); ++k)
-        if (line.startsWith(keys[k].prefix))
-            return k;
-    return -1;
+    static const KeyTree tree;
+    return tree.match(line);
+}
+
+// The number a category line carries after its key ("vesk_tag12 = ..."
+// gives 12); 0 when there is none, the largest value when too long.
+quint64 categoryNumber(QStringView line)
+{
+    quint64 n = 0;
+    for (qsizetype i = catalogue::categoryKey().size(); i < line.size(); ++i) {
+        const char16_t c = line[i].unicode();
+        if (c < u'0' || c > u'9')
+            break;
+        const quint64 digit = c - u'0';
+        n = n > (std::numeric_limits<quint64>::max() - digit) / 10 ? std::numeric_limits<quint64>::max()
+                                                                    : n * 10 + digit;
+    }
+    return n;
 }
 
 } // namespace
@@ -32,6 +104,7 @@ int matchReaderKey(QStringView line)
 ConfigData parseConfig(QStringView text)
 {
     ConfigData d;
+    std::vector<std::pair<quint64, Category>> numbered;
     const auto keys = catalogue::readerKeys();
     forEachLine(text, [&](QStringView line) {
         const int k = matchReaderKey(line);
@@ -43,7 +116,7 @@ ConfigData parseConfig(QStringView text)
             // A category line; one without "|" is no category and is kept as
             // it stands among the other lines.
             if (auto c = Category::fromValue(getVal(line))) {
-                d.categories.push_back(std::move(*c));
+                numbered.emplace_back(categoryNumber(line), std::move(*c));
                 return;
             }
         }
@@ -52,6 +125,15 @@ ConfigData parseConfig(QStringView text)
         d.misc.append(line);
         d.misc.append(u'\n');
     });
+    // The list sorts by name and image, letter case ignored; among items
+    // equal that way the numbers keep the order the file was saved in. (In
+    // file order they would swap at every save: lines are written sorted as
+    // text, 1, 10, 11, 2, ...)
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    d.categories.reserve(numbered.size());
+    for (auto &[n, c] : numbered)
+        d.categories.push_back(std::move(c));
     return d;
 }
 
@@ -68,7 +150,7 @@ namespace {
 
 bool lineLess(const QString &a, const QString &b)
 {
-    return a.compare(b, Qt::CaseInsensitive) < 0;
+    return compareIgnoringCase(a, b) < 0;
 }
 
 QString categoryLine(qsizetype index, const Category &c)
@@ -140,10 +222,13 @@ ComposeResult composeConfig(const ConfigContent &content)
                         .arg(encName);
         return r;
     }
+    const QString text = composeText(content);
     QByteArray bytes;
-    if (content.bom)
+    // Text that begins with U+FEFF (a misc line, say) would read back as a
+    // byte order mark and lose that character; a mark in front keeps it.
+    if (content.bom || (enc == Encoding::Utf8 && text.startsWith(QChar(0xFEFF))))
         bytes = "\xEF\xBB\xBF";
-    bytes += encodeText(composeText(content), enc);
+    bytes += encodeText(text, enc);
     r.bytes = std::move(bytes);
     return r;
 }

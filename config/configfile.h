@@ -48,7 +48,7 @@ void forEachLine(QStringView text, F &&f)
 struct ConfigData {
     // Per slot: the value a line set, or nothing when no line named the slot.
     std::array<std::optional<QString>, catalogue::kSlotCount> values;
-    std::vector<Category> categories; // in file order
+    std::vector<Category> categories; // by their line numbers, then in file order
     QString misc;                     // unrecognised lines, each followed by "\n"
     Encoding encoding = Encoding::Utf8;
     bool bom = false;

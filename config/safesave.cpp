@@ -16,6 +16,8 @@ SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString
     };
 
     const FileStatus target = files.status(path);
+    if (!target.error.isEmpty())
+        return fail(target.error);
     if (target.exists && !target.regular)
         return fail(u"not a regular file"_s);
 
@@ -50,7 +52,13 @@ SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString
     // 3. The older backup is put aside, so that it can come back if the
     //    last step fails.
     const QString keep = backupPath + u".keep"_s;
-    const bool hadBackup = files.status(backupPath).exists;
+    const FileStatus oldBackup = files.status(backupPath);
+    if (!oldBackup.error.isEmpty()) {
+        backup->cancel();
+        newFile->cancel();
+        return fail(oldBackup.error);
+    }
+    const bool hadBackup = oldBackup.exists;
     if (hadBackup && !files.rename(backupPath, keep, &why)) {
         backup->cancel();
         newFile->cancel();

@@ -1,5 +1,9 @@
 #include "config/textcodec.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace vesk {
@@ -50,7 +54,10 @@ DecodedText decodeText(QByteArrayView bytes)
     }
     if (isValidUtf8(bytes)) {
         d.encoding = Encoding::Utf8;
-        d.text = QString::fromUtf8(bytes);
+        // QString::fromUtf8() would also swallow a second byte order mark
+        // at the start; past the one taken off above, it is text to keep.
+        QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        d.text = toText(bytes);
     } else {
         d.encoding = Encoding::Latin1;
         d.text = QString::fromLatin1(bytes);
@@ -88,6 +95,30 @@ qsizetype firstUnencodable(QStringView text, Encoding encoding)
 QByteArray encodeText(QStringView text, Encoding encoding)
 {
     return encoding == Encoding::Latin1 ? text.toLatin1() : text.toUtf8();
+}
+
+int compareIgnoringCase(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t p = x[i];
+        char16_t q = y[i];
+        // From the first character beyond ASCII on, Qt's own folding decides
+        // (what came before is ASCII, so no surrogate pair is cut).
+        if ((p | q) >= 0x80)
+            return a.sliced(i).compare(b.sliced(i), Qt::CaseInsensitive);
+        if (p != q) {
+            if (char16_t(p - u'A') < 26)
+                p += 32;
+            if (char16_t(q - u'A') < 26)
+                q += 32;
+            if (p != q)
+                return int(p) - int(q);
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 QString encodingName(Encoding encoding)

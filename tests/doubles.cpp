@@ -116,8 +116,9 @@ bool FaultyFiles::shouldFail(Op op, const QString &path, qint64 bytesSoFar, qint
 
 FileStatus FaultyFiles::status(const QString &path)
 {
-    if (shouldFail(Op::Status, path))
-        return FileStatus{};
+    FileStatus failed;
+    if (shouldFail(Op::Status, path, 0, 0, nullptr, &failed.error))
+        return failed;
     return m_disk.status(path);
 }
 

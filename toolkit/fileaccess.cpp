@@ -17,10 +17,24 @@ namespace {
 
 QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
+// A path with a NUL in it would reach the system cut short at the NUL and
+// name another file; it names no file at all.
+bool hasNul(const QString &path) { return path.contains(QChar(0)); }
+
 class DiskSaveFile : public SaveFile {
 public:
     explicit DiskSaveFile(const QString &path) : m_file(path) {}
-    bool open() override { return m_file.open(QIODevice::WriteOnly); }
+    bool open() override
+    {
+        if (hasNul(m_file.fileName())) {
+            m_error = systemError(EINVAL);
+            return false;
+        }
+        // Unbuffered: when a buffered flush fills the disk part way, Qt
+        // drops the system's reason ("Unknown error"); a direct write that
+        // runs out reports "No space left on device".
+        return m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
     qint64 write(QByteArrayView data) override { return m_file.write(data.data(), data.size()); }
     bool flush() override { return m_file.flush(); }
     bool setPermissions(QFileDevice::Permissions permissions) override
@@ -29,10 +43,11 @@ public:
     }
     bool commit() override { return m_file.commit(); }
     void cancel() override { m_file.cancelWriting(); }
-    QString errorString() const override { return m_file.errorString(); }
+    QString errorString() const override { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
 private:
     QSaveFile m_file;
+    QString m_error;
 };
 
 } // namespace
@@ -40,12 +55,19 @@ private:
 FileStatus DiskFileAccess::status(const QString &path)
 {
     FileStatus s;
-    const QFileInfo info(path);
-    s.exists = info.exists();
-    if (!s.exists)
+    struct stat st {};
+    if (path.isEmpty() || hasNul(path) || ::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        // Only "no such file" means absent: a save that took any other
+        // failure for a missing file would write without keeping a backup.
+        const int err = path.isEmpty() || hasNul(path) ? ENOENT : errno;
+        if (err != ENOENT && err != ENOTDIR)
+            s.error = systemError(err);
         return s;
-    s.regular = info.isFile();
-    s.size = info.size();
+    }
+    const QFileInfo info(path);
+    s.exists = true;
+    s.regular = S_ISREG(st.st_mode);
+    s.size = qint64(st.st_size);
     s.permissions = info.permissions();
     s.modified = info.lastModified();
     return s;
@@ -54,8 +76,8 @@ FileStatus DiskFileAccess::status(const QString &path)
 ReadResult DiskFileAccess::read(const QString &path, qint64 maxBytes)
 {
     ReadResult r;
-    if (path.isEmpty()) {
-        r.error = systemError(ENOENT);
+    if (path.isEmpty() || hasNul(path)) {
+        r.error = systemError(path.isEmpty() ? ENOENT : EINVAL);
         return r;
     }
     // O_NONBLOCK so that a FIFO cannot stall the editor; the type is checked
@@ -122,6 +144,11 @@ std::unique_ptr<SaveFile> DiskFileAccess::saveFile(const QString &path)
 
 bool DiskFileAccess::rename(const QString &from, const QString &to, QString *error)
 {
+    if (hasNul(from) || hasNul(to)) {
+        if (error)
+            *error = systemError(EINVAL);
+        return false;
+    }
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return true;
     if (error)
@@ -131,6 +158,11 @@ bool DiskFileAccess::rename(const QString &from, const QString &to, QString *err
 
 bool DiskFileAccess::remove(const QString &path, QString *error)
 {
+    if (hasNul(path)) {
+        if (error)
+            *error = systemError(EINVAL);
+        return false;
+    }
     if (::unlink(QFile::encodeName(path).constData()) == 0)
         return true;
     if (error)

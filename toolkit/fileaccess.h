@@ -12,6 +12,9 @@
 namespace vesk {
 
 struct FileStatus {
+    // Set when the system could not tell whether the file exists (a folder
+    // that cannot be searched, an I/O error); the other fields are then unset.
+    QString error;
     bool exists = false;
     bool regular = false; // a regular file, after following symlinks
     qint64 size = 0;

@@ -1,0 +1,264 @@
+// Writing a configuration file: line order, category numbering, values as
+// typed, the misc block, encodings and the backup's name.
+
+#include "categories/categorylist.h"
+#include "config/configfile.h"
+
+#include <QTest>
+
+using namespace vesk;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList fileLines(const QString &text)
+{
+    QStringList l = text.split(u"\r\n"_s);
+    if (!l.isEmpty() && l.back().isEmpty())
+        l.removeLast(); // after the final CR LF
+    return l;
+}
+
+int indexOfPrefix(const QStringList &lines, const QString &prefix)
+{
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].startsWith(prefix))
+            return i;
+    return -1;
+}
+
+} // namespace
+
+class TstWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void sortedOrder();
+    void categoryLinesStandTogether();
+    void twelveCategories();
+    void readingRenumbersCategories();
+    void emptyBoxesAreLeftOut();
+    void valuesAreWrittenUnchanged_data();
+    void valuesAreWrittenUnchanged();
+    void miscBlockFollows_data();
+    void miscBlockFollows();
+    void allEmptyGivesEmptyFile();
+    void barInName();
+    void unencodableText_data();
+    void unencodableText();
+    void latin1FileKeepsLatin1();
+    void backupPath_data();
+    void backupPath();
+};
+
+void TstWriter::sortedOrder()
+{
+    ConfigContent c;
+    c.values[72] = u"r"_s;    // vesk_realm
+    c.values[27] = u"6969"_s; // port
+    c.values[38] = u"/t"_s;   // allowed_dir
+    c.values[0] = u"1"_s;     // vesk_allow_search
+    c.values[29] = u"d"_s;    // dfile
+    QCOMPARE(composeText(c), u"allowed_dir = /t\r\ndfile = d\r\nport = 6969\r\nvesk_allow_search = 1\r\nvesk_realm = r\r\n"_s);
+}
+
+void TstWriter::categoryLinesStandTogether()
+{
+    ConfigContent c;
+    for (const Setting &s : catalogue::settings())
+        c.values[size_t(s.slot)] = u"v"_s;
+    c.categories = {{u"a"_s, u"1"_s}, {u"b"_s, u"2"_s}, {u"c"_s, u"3"_s}};
+    const QStringList lines = fileLines(composeText(c));
+    QCOMPARE(lines.size(), 72 + 3);
+    const int style = lines.indexOf(u"vesk_style_sheet = v"_s);
+    const int upload = lines.indexOf(u"vesk_upload_dir = v"_s);
+    const int tagFile = lines.indexOf(u"vesk_tag_file = v"_s);
+    const int first = indexOfPrefix(lines, u"vesk_tag1 "_s);
+    QVERIFY(style >= 0 && upload >= 0 && tagFile >= 0 && first >= 0);
+    QCOMPARE(lines.mid(first, 3), (QStringList{u"vesk_tag1 = a|1"_s, u"vesk_tag2 = b|2"_s, u"vesk_tag3 = c|3"_s}));
+    QVERIFY(style < first && first + 3 <= upload);
+    // The tag file setting sits right beside the group, on one side.
+    QVERIFY(tagFile == first - 1 || tagFile == first + 3);
+    // Everything else in one ascending order.
+    for (int i = 1; i < lines.size(); ++i)
+        QVERIFY2(lines[i - 1].compare(lines[i], Qt::CaseInsensitive) < 0, qPrintable(lines[i]));
+}
+
+void TstWriter::twelveCategories()
+{
+    ConfigContent c;
+    for (int i = 1; i <= 12; ++i)
+        c.categories.push_back({u"c%1"_s.arg(i, 2, 10, QLatin1Char('0')), u"i"_s});
+    c.values[27] = u"1"_s;
+    c.values[72] = u"r"_s;
+    const QStringList expected = {
+        u"port = 1"_s,
+        u"vesk_realm = r"_s,
+        u"vesk_tag1 = c01|i"_s, u"vesk_tag10 = c10|i"_s, u"vesk_tag11 = c11|i"_s, u"vesk_tag12 = c12|i"_s,
+        u"vesk_tag2 = c02|i"_s, u"vesk_tag3 = c03|i"_s, u"vesk_tag4 = c04|i"_s, u"vesk_tag5 = c05|i"_s,
+        u"vesk_tag6 = c06|i"_s, u"vesk_tag7 = c07|i"_s, u"vesk_tag8 = c08|i"_s, u"vesk_tag9 = c09|i"_s};
+    QCOMPARE(fileLines(composeText(c)), expected);
+}
+
+void TstWriter::readingRenumbersCategories()
+{
+    // Read as the window does: into the sorted list, then written back.
+    const ConfigData d = parseConfig(u"vesk_tag3 = B|b.png\r\nvesk_tag7 = A|a.png\r\n"_s);
+    CategoryList list;
+    list.addMany(d.categories);
+    ConfigContent c;
+    c.categories = list.items();
+    QCOMPARE(composeText(c), u"vesk_tag1 = A|a.png\r\nvesk_tag2 = B|b.png\r\n"_s);
+}
+
+void TstWriter::emptyBoxesAreLeftOut()
+{
+    ConfigContent c;
+    c.values[27] = u"6969"_s;
+    c.values[28] = QString();
+    c.values[29] = u""_s;
+    QCOMPARE(composeText(c), u"port = 6969\r\n"_s);
+}
+
+void TstWriter::valuesAreWrittenUnchanged_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("blanks around") << u"  x  "_s;
+    QTest::newRow("equals inside") << u"a=b"_s;
+    QTest::newRow("leading equals") << u"= x"_s;
+    QTest::newRow("tab") << u"\t"_s;
+    QTest::newRow("one blank") << u" "_s;
+    QTest::newRow("bar") << u"a|b"_s;
+    QTest::newRow("non-ASCII") << u"Zürich €"_s;
+}
+
+void TstWriter::valuesAreWrittenUnchanged()
+{
+    QFETCH(QString, value);
+    ConfigContent c;
+    c.values[72] = value;
+    const QString text = composeText(c);
+    QCOMPARE(text, QString(u"vesk_realm = "_s + value + u"\r\n"_s));
+    // And it reads back the same.
+    QCOMPARE(parseConfig(text).values[72], std::optional<QString>(value));
+}
+
+void TstWriter::miscBlockFollows_data()
+{
+    QTest::addColumn<QString>("misc");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("as read") << u"# a\n# b\n"_s << u"# a\r\n# b\r\n\r\n"_s;
+    QTest::newRow("typed, no final break") << u"# a\n# b"_s << u"# a\r\n# b\r\n"_s;
+    QTest::newRow("blank lines inside") << u"a\n\n\nb"_s << u"a\r\n\r\n\r\nb\r\n"_s;
+    QTest::newRow("key-like line") << u"port = 1\n"_s << u"port = 1\r\n\r\n"_s;
+}
+
+void TstWriter::miscBlockFollows()
+{
+    QFETCH(QString, misc);
+    QFETCH(QString, written);
+    ConfigContent c;
+    c.misc = misc;
+    QCOMPARE(composeText(c), written);
+    c.values[72] = u"z"_s;
+    QCOMPARE(composeText(c), QString(u"vesk_realm = z\r\n"_s + written));
+    QCOMPARE(*composeConfig(c).bytes, QString(u"vesk_realm = z\r\n"_s + written).toUtf8());
+}
+
+void TstWriter::allEmptyGivesEmptyFile()
+{
+    ConfigContent c;
+    QCOMPARE(composeText(c), QString());
+    const ComposeResult r = composeConfig(c);
+    QVERIFY(r.bytes);
+    QVERIFY(r.bytes->isEmpty());
+    QVERIFY(r.problem.isEmpty());
+}
+
+void TstWriter::barInName()
+{
+    ConfigContent c;
+    c.categories = {{u"a|b"_s, u"c|d"_s}, {u"  lead"_s, u"x"_s}};
+    const QString text = composeText(c);
+    QCOMPARE(text, u"vesk_tag1 = a|b|c|d\r\nvesk_tag2 =   lead|x\r\n"_s);
+    // Read back, the name ends at its first "|"; the image keeps its own;
+    // leading blanks of a name survive.
+    const ConfigData d = parseConfig(text);
+    QCOMPARE(d.categories, (std::vector<Category>{{u"a"_s, u"b|c|d"_s}, {u"  lead"_s, u"x"_s}}));
+}
+
+void TstWriter::unencodableText_data()
+{
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<int>("where"); // 0 setting, 1 category name, 2 category image, 3 misc
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("named");
+    const int latin1 = int(Encoding::Latin1);
+    const int utf8 = int(Encoding::Utf8);
+    QTest::newRow("euro in a setting") << latin1 << 0 << u"5 €"_s
+                                       << QStringList{u"\"Realm\""_s, u"vesk_realm"_s, u"ISO-8859-1"_s};
+    QTest::newRow("euro in a name") << latin1 << 1 << u"€uro"_s << QStringList{u"€uro"_s};
+    QTest::newRow("euro in an image") << latin1 << 2 << u"€.png"_s << QStringList{u"Films"_s};
+    QTest::newRow("euro in the Raw text") << latin1 << 3 << u"# €"_s << QStringList{u"Raw"_s};
+    QTest::newRow("lone surrogate") << utf8 << 0 << QString(QChar(0xD800)) << QStringList{u"\"Realm\""_s, u"vesk_realm"_s};
+}
+
+void TstWriter::unencodableText()
+{
+    QFETCH(int, encoding);
+    QFETCH(int, where);
+    QFETCH(QString, text);
+    QFETCH(QStringList, named);
+    ConfigContent c;
+    c.encoding = Encoding(encoding);
+    c.values[27] = u"6969"_s;
+    Category cat{u"Films"_s, u"f.png"_s};
+    switch (where) {
+    case 0: c.values[72] = text; break;
+    case 1: cat.name = text; break;
+    case 2: cat.image = text; break;
+    case 3: c.misc = text; break;
+    }
+    c.categories.push_back(cat);
+    const ComposeResult r = composeConfig(c);
+    QVERIFY(!r.bytes);
+    for (const QString &n : named)
+        QVERIFY2(r.problem.contains(n), qPrintable(r.problem));
+}
+
+void TstWriter::latin1FileKeepsLatin1()
+{
+    ConfigContent c;
+    c.encoding = Encoding::Latin1;
+    c.values[72] = u"café"_s;
+    c.categories = {{u"Ñ"_s, u"ü"_s}};
+    c.misc = u"# ÿ"_s;
+    const ComposeResult r = composeConfig(c);
+    QVERIFY2(r.bytes, qPrintable(r.problem));
+    QCOMPARE(*r.bytes, QByteArray("vesk_realm = caf\xE9\r\nvesk_tag1 = \xD1|\xFC\r\n# \xFF\r\n"));
+    c.encoding = Encoding::Utf8;
+    QCOMPARE(*composeConfig(c).bytes, QByteArray("vesk_realm = caf\xC3\xA9\r\nvesk_tag1 = \xC3\x91|\xC3\xBC\r\n# \xC3\xBF\r\n"));
+}
+
+void TstWriter::backupPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("backup");
+    QTest::newRow("default") << u"/app/vesk.cfg"_s << u"/app/veskold.cfg"_s;
+    QTest::newRow("relative") << u"vesk.cfg"_s << u"veskold.cfg"_s;
+    QTest::newRow("dotted folder") << u"/etc/tracker.d/vesk.cfg"_s << u"/etc/tracker.d/veskold.cfg"_s;
+    QTest::newRow("dotted folder, bare name") << u"/etc/tracker.d/vesk"_s << u"/etc/tracker.d/veskold"_s;
+    QTest::newRow("no extension") << u"/app/config"_s << u"/app/configold"_s;
+    QTest::newRow("two dots") << u"/app/vesk.conf.cfg"_s << u"/app/vesk.confold.cfg"_s;
+    QTest::newRow("hidden file") << u"/home/u/.veskrc"_s << u"/home/u/.veskrcold"_s;
+    QTest::newRow("trailing dot") << u"/app/vesk."_s << u"/app/veskold."_s;
+}
+
+void TstWriter::backupPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, backup);
+    QCOMPARE(backupPathFor(path), backup);
+}
+
+QTEST_APPLESS_MAIN(TstWriter)
+#include "tst_writer.moc"
