@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +27,7 @@ CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *ow
     setObjectName(u"Form2"_s);
     setWindowTitle(u"Edit Category"_s);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon()); // no icon, not the program's
     setFont(owner->font());
     const Twips tw(owner->logicalDpiX());
     setFixedSize(tw.px(4680), tw.px(1560));
@@ -85,8 +87,9 @@ void CategoryDialog::openFor(int row)
         create();
         if (m_owner->windowHandle())
             windowHandle()->setTransientParent(m_owner->windowHandle());
+        windowHandle()->setIcon(QIcon()); // the platform window would take the program's
         if (QScreen *screen = m_owner->screen())
-            move(screen->availableGeometry().center() - rect().center());
+            move(screen->availableGeometry().center() - frameGeometry().center() + pos()); // frame included
         m_placed = true;
     }
     show();

@@ -10,6 +10,8 @@
 #include "toolkit/fileaccess.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
+#include "window/findsetting.h"
+#include "window/reviewchanges.h"
 #include "window/tabcontrol.h"
 
 #include <QAction>
@@ -74,10 +76,45 @@ struct RightRow {
 };
 constexpr RightRow kDisplayRightRows[] = {{10, 840}, {44, 1320}, {65, 2280}};
 
-QString fromRawDocumentText(QString raw)
+// The text box keeps these as document structure, not as text: a paragraph
+// separator turns into a line break and the frame markers vanish. While the
+// misc text is shown they stand in as private-use characters it lacks, so an
+// edit elsewhere in the box does not change them.
+constexpr char16_t kUnholdable[] = {0x2029, 0xFDD0, 0xFDD1};
+
+QString pickStandIns(QStringView text)
+{
+    if (std::none_of(std::begin(kUnholdable), std::end(kUnholdable),
+                     [&](char16_t c) { return text.contains(QChar(c)); }))
+        return {};
+    constexpr char16_t first = 0xE000, end = 0xF900;
+    std::vector<bool> used(end - first);
+    for (QChar c : text)
+        if (c.unicode() >= first && c.unicode() < end)
+            used[c.unicode() - first] = true;
+    QString out;
+    for (char16_t c = first; c < end && out.size() < qsizetype(std::size(kUnholdable)); ++c)
+        if (!used[c - first])
+            out += QChar(c);
+    return out.size() == qsizetype(std::size(kUnholdable)) ? out : QString();
+}
+
+QString swapChars(QString text, QStringView from, QStringView to)
+{
+    for (qsizetype i = 0; i < from.size() && i < to.size(); ++i)
+        text.replace(from[i], to[i]);
+    return text;
+}
+
+QString toShownText(const QString &misc, QStringView standIns)
+{
+    return swapChars(misc, QStringView(kUnholdable, std::size(kUnholdable)), standIns);
+}
+
+QString fromRawDocumentText(QString raw, QStringView standIns)
 {
     raw.replace(QChar::ParagraphSeparator, u'\n');
-    return raw;
+    return swapChars(std::move(raw), standIns, QStringView(kUnholdable, std::size(kUnholdable)));
 }
 
 } // namespace
@@ -284,6 +321,7 @@ void MainWindow::buildOtherPages()
     m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text1->setTabChangesFocus(true);
     m_text1->setAccessibleName(u"Other lines of the cfg file"_s);
+    m_text1->installEventFilter(this); // fills the box when it is first shown
     connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_settingMisc)
             m_miscEdited = true;
@@ -336,6 +374,14 @@ void MainWindow::buildMenu()
     add("menSave", u"&Save"_s, QKeySequence(u"Ctrl+S"_s), [this] { save(); });
     add("menSaveQuit", u"&Quit with Save"_s, QKeySequence(u"Ctrl+Q"_s), [this] { saveAndQuit(); });
     add("menExit", u"E&xit without save"_s, QKeySequence(u"Ctrl+X"_s), [this] { exitWithoutSave(); });
+
+    file = menuBar()->addMenu(u"&Edit"_s); // add() fills the menu named by file
+    file->setObjectName(u"menEdit"_s);
+    auto *finder = new FindSetting(m_toolkit, *this);
+    add("menFind", u"&Find Setting..."_s, QKeySequence(u"Ctrl+F"_s), [finder] { finder->find(); });
+    add("menFindNext", u"Find &Next"_s, QKeySequence(Qt::Key_F3), [finder] { finder->findNext(); });
+    add("menReview", u"&Review Changes..."_s, QKeySequence(u"Ctrl+D"_s),
+        [this] { reviewChanges(*this, m_toolkit); });
 }
 
 void MainWindow::buildFocusOrder()
@@ -386,6 +432,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         const QVariant slot = watched->property("slot");
         if (slot.isValid())
             showHelp(slot.toInt());
+    } else if (watched == m_text1 && event->type() == QEvent::Show) {
+        fillMiscText();
     } else if (watched == m_list1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -461,12 +509,15 @@ bool MainWindow::readCfg()
 {
     ReadResult r = m_toolkit.files().read(m_configPath, kMaxConfigBytes);
     if (!r.ok) {
+        // Whatever is there (or that nothing is) is what a save overwrites.
+        m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
         m_toolkit.messageBox(u"Could not find the cfg file at "_s + m_configPath
                                  + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s,
                              Buttons::Ok, Icon::Critical, u"ERROR"_s);
         changeCfgLocation();
         return false;
     }
+    m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), r.data);
     ConfigData data = parseConfigBytes(r.data);
     r.data = QByteArray(); // the text is all that is needed from here on
     apply(std::move(data));
@@ -484,22 +535,43 @@ void MainWindow::apply(ConfigData &&data)
     if (data.misc.isEmpty())
         return;
     m_settingMisc = true;
-    if (m_text1->document()->isEmpty()) {
-        m_text1->setPlainText(data.misc);
-        m_miscAsRead = std::move(data.misc);
+    if (m_miscPending || m_text1->document()->isEmpty()) {
+        // The text box costs about 10 µs a line, which would hold a big file's
+        // window back for seconds; it is filled when the Raw tab shows it.
+        if (!m_miscPending)
+            m_miscAsRead.clear();
+        m_miscAsRead += data.misc;
         m_miscEdited = false;
+        m_miscPending = true;
+        if (m_text1->isVisible())
+            fillMiscText();
     } else {
         if (!m_miscEdited)
             m_miscAsRead += data.misc;
         QTextCursor end(m_text1->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(data.misc);
+        end.insertText(toShownText(data.misc, m_miscStandIns));
     }
     m_settingMisc = false;
 }
 
+void MainWindow::fillMiscText()
+{
+    if (!m_miscPending)
+        return;
+    m_miscPending = false;
+    const bool changed = m_changed; // showing what was read is no edit
+    const bool setting = m_settingMisc;
+    m_settingMisc = true;
+    m_miscStandIns = pickStandIns(m_miscAsRead);
+    m_text1->setPlainText(toShownText(m_miscAsRead, m_miscStandIns));
+    m_settingMisc = setting;
+    m_changed = changed;
+}
+
 void MainWindow::clearWindow()
 {
+    m_miscPending = false;
     for (QLineEdit *box : m_boxes)
         if (box)
             box->clear();
@@ -508,6 +580,7 @@ void MainWindow::clearWindow()
     m_text1->clear();
     m_settingMisc = false;
     m_miscAsRead.clear();
+    m_miscStandIns.clear();
     m_miscEdited = false;
     // What is read next decides the encoding; a file never read is new.
     m_encoding = Encoding::Utf8;
@@ -541,7 +614,7 @@ void MainWindow::changeCfgLocation()
 
 QString MainWindow::miscForWriting() const
 {
-    return m_miscEdited ? fromRawDocumentText(m_text1->document()->toRawText()) : m_miscAsRead;
+    return m_miscEdited ? fromRawDocumentText(m_text1->document()->toRawText(), m_miscStandIns) : m_miscAsRead;
 }
 
 ConfigContent MainWindow::content() const
@@ -559,6 +632,9 @@ ConfigContent MainWindow::content() const
 
 bool MainWindow::save()
 {
+    // Another program's edits are overwritten only when the user says so.
+    if (!mayOverwrite(m_toolkit, m_configPath, m_diskStamp))
+        return false;
     auto failed = [&](const QString &reason) {
         m_toolkit.messageBox(u"Could not save the cfg file at "_s + m_configPath + u": "_s + reason, Buttons::Ok,
                              Icon::Critical, u"ERROR"_s);
@@ -571,6 +647,7 @@ bool MainWindow::save()
                                            *composed.bytes, kMaxConfigBytes);
     if (!out.ok)
         return failed(out.reason);
+    m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed.bytes);
     m_changed = false;
     m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,
                          u"Config file saved"_s);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/diskstamp.h"
 #include "config/textcodec.h"
 
 #include <QMainWindow>
@@ -48,7 +49,11 @@ public:
     QLabel *captionLabel(int slot) const;
     QListView *categoryView() const { return m_list1; }
     CategoryList *categories() const { return m_categories; }
-    QPlainTextEdit *miscText() const { return m_text1; }
+    QPlainTextEdit *miscText() const
+    {
+        const_cast<MainWindow *>(this)->fillMiscText();
+        return m_text1;
+    }
     QLabel *tipText() const { return m_tipText; }
     TabControl *tabs() const { return m_tabs; }
     QPushButton *saveButton() const { return m_bSave; }
@@ -83,6 +88,7 @@ private:
     void readIni();
     bool readCfg();
     void apply(ConfigData &&data);
+    void fillMiscText();
     void clearWindow();
     void recordLocation(const QString &path);
     QString miscForWriting() const;
@@ -97,13 +103,18 @@ private:
     bool m_placed = false;
     Encoding m_encoding = Encoding::Utf8;
     bool m_bom = false;
+    // The file on disk as last read or saved, to catch other programs' edits.
+    DiskStamp m_diskStamp;
 
     // The misc text as read. The text box cannot hold a few characters
     // (paragraph and frame separators) exactly, so until the user edits the
     // box, this copy is what gets written.
     QString m_miscAsRead;
+    QString m_miscStandIns; // what those characters look like in the box
     bool m_miscEdited = false;
     bool m_settingMisc = false;
+    // The misc text as read waits here until the Raw tab first shows it.
+    bool m_miscPending = false;
 
     TabControl *m_tabs = nullptr;
     std::array<QLineEdit *, 73> m_boxes{};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+
+namespace vesk {
+
+class FileAccess;
+class Toolkit;
+struct FileStatus;
+
+// What the editor last knew of the configuration file on disk, so that a
+// save can tell whether another program wrote it in the meantime.
+struct DiskStamp {
+    bool exists = false;
+    qint64 size = 0;
+    QDateTime modified;
+    QByteArray hash; // fingerprint of the content; empty when it could not be read
+
+    // The stamp of a file whose status and content the caller already has.
+    static DiskStamp of(const FileStatus &status, QByteArrayView content);
+    // Looks at the file now.
+    static DiskStamp take(FileAccess &files, const QString &path);
+
+    friend bool operator==(const DiskStamp &, const DiskStamp &) = default;
+};
+
+// True when the file at path is no longer what the stamp describes: it
+// appeared, vanished, or its size, modification time or content changed.
+bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stamp);
+
+// Before a save: when the file changed on disk, asks whether to overwrite
+// it. True when the save may go on.
+bool mayOverwrite(Toolkit &toolkit, const QString &path, const DiskStamp &stamp);
+
+} // namespace vesk

@@ -1,0 +1,135 @@
+// What assistive technology reads from the window, and the keyboard alone
+// reaching every command and dialog.
+#include "windowfixture.h"
+
+#include "categories/categorydialog.h"
+#include "config/catalogue.h"
+#include "window/reviewchanges.h"
+
+#include <QAccessible>
+#include <QMenuBar>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+QString accessibleText(QObject *o, QAccessible::Text t)
+{
+    QAccessibleInterface *i = QAccessible::queryAccessibleInterface(o);
+    return i ? i->text(t) : QStringLiteral("<no interface>");
+}
+
+const QByteArray kConfig = "port = 6969\r\nvesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
+
+} // namespace
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+private slots:
+    void valueBoxesReadAsCaptionAndHelp()
+    {
+        Session s;
+        for (const Setting &st : catalogue::settings()) {
+            QLineEdit *box = s.w.valueBox(st.slot);
+            QCOMPARE(accessibleText(box, QAccessible::Name), st.caption);
+            QCOMPARE(accessibleText(box, QAccessible::Description), st.help);
+            QCOMPARE(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::EditableText);
+        }
+    }
+
+    void otherControlsAreNamed()
+    {
+        Session s;
+        s.load(kConfig);
+        const std::pair<QObject *, QString> named[] = {
+            {s.w.categoryView(), QStringLiteral("Categories")},
+            {s.w.miscText(), QStringLiteral("Other lines of the cfg file")},
+            {s.w.tipText(), QStringLiteral("Help line")},
+            {s.w.saveButton(), QStringLiteral("Save")},
+            {s.w.quitButton(), QStringLiteral("Quit")},
+            {s.w.addCategoryButton(), QStringLiteral("Add New Category")},
+        };
+        for (const auto &[object, name] : named)
+            QCOMPARE(accessibleText(object, QAccessible::Name), name);
+
+        s.w.categoryView()->setCurrentIndex(s.w.categories()->index(0));
+        s.w.openCategoryDialog();
+        CategoryDialog *d = s.w.categoryDialog();
+        QVERIFY(d);
+        QCOMPARE(accessibleText(d->nameBox(), QAccessible::Name), QStringLiteral("Category Name"));
+        QCOMPARE(accessibleText(d->imageBox(), QAccessible::Name), QStringLiteral("Image file"));
+        QCOMPARE(accessibleText(d->deleteButton(), QAccessible::Name), QStringLiteral("Delete"));
+        QCOMPARE(accessibleText(d->editButton(), QAccessible::Name), QStringLiteral("Edit"));
+        QCOMPARE(accessibleText(d->cancelButton(), QAccessible::Name), QStringLiteral("Cancel"));
+        d->cancel();
+
+        ReviewChangesDialog *r = reviewChanges(s.w, s.tk);
+        QCOMPARE(accessibleText(r, QAccessible::Name), QStringLiteral("Review Changes"));
+        QCOMPARE(accessibleText(r->view(), QAccessible::Name), QStringLiteral("Changes"));
+        QCOMPARE(accessibleText(r->closeButton(), QAccessible::Name), QStringLiteral("Close"));
+    }
+
+    void editMenuFollowsFileWithKeysForEveryCommand()
+    {
+        Session s;
+        const QList<QAction *> menus = s.w.menuBar()->actions();
+        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
+        QCOMPARE(menus[1]->text(), QStringLiteral("&Edit"));
+        QStringList edit;
+        for (QAction *a : menus[1]->menu()->actions())
+            edit << a->text() + u'\t' + a->shortcut().toString();
+        QCOMPARE(edit, (QStringList{u"&Find Setting...\tCtrl+F"_qs, u"Find &Next\tF3"_qs,
+                                    u"&Review Changes...\tCtrl+D"_qs}));
+    }
+
+    void categoryDialogByKeyboardAlone()
+    {
+        Session s;
+        s.load(kConfig);
+        QVERIFY(s.show());
+        QListView *list = s.w.categoryView();
+        s.w.tabs()->setCurrentIndex(5);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_End);
+        QTest::keyClick(list, Qt::Key_Home); // the first item becomes current and selected
+        QCOMPARE(list->currentIndex().row(), 0);
+
+        // Enter opens the dialog; Escape is Cancel and changes nothing.
+        QTest::keyClick(list, Qt::Key_Return);
+        CategoryDialog *d = s.w.categoryDialog();
+        QVERIFY(d && d->isVisible());
+        QCOMPARE(d->focusWidget(), d->deleteButton());
+        QTest::keyClick(d->focusWidget(), Qt::Key_Escape);
+        QVERIFY(!d->isVisible());
+        QVERIFY(s.w.isEnabled());
+        QCOMPARE(s.w.changedFlag(), QStringLiteral("0"));
+        QCOMPARE(s.w.categories()->items().size(), size_t(2));
+
+        // Tab runs Delete, name, image, Edit, Cancel; Space on Edit edits.
+        QVERIFY(s.show());
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(d->isVisible());
+        const QWidget *order[] = {d->nameBox(), d->imageBox(), d->editButton(), d->cancelButton(),
+                                  d->deleteButton()};
+        for (const QWidget *next : order) {
+            QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+            QCOMPARE(d->focusWidget(), next);
+        }
+        QTest::keyClick(d->focusWidget(), Qt::Key_Tab); // name
+        d->nameBox()->selectAll();
+        QTest::keyClicks(d->nameBox(), QStringLiteral("Anime Series"));
+        QTest::keyClick(d->nameBox(), Qt::Key_Tab);
+        QTest::keyClick(d->imageBox(), Qt::Key_Tab);
+        QCOMPARE(d->focusWidget(), d->editButton());
+        QTest::keyClick(d->editButton(), Qt::Key_Space);
+        QVERIFY(!d->isVisible());
+        QCOMPARE(s.w.categories()->items().at(0).name, QStringLiteral("Anime Series"));
+        QCOMPARE(s.w.changedFlag(), QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "tst_accessibility.moc"

@@ -1,0 +1,504 @@
+// Start-up, the unsaved-changes flag and the commands that save, quit,
+// exit and change the configuration's location, driven through the window.
+
+#include "windowfixture.h"
+
+#include <QDir>
+
+using namespace vesk;
+using namespace vesk::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kBase = "port = 6969\r\nvesk_realm = Home\r\nvesk_tag1 = Movies|m.png\r\n# a note\r\n";
+// kBase with "0" typed after the port, as a save writes it: sorted lines,
+// then the misc text.
+const QByteArray kEditedSaved =
+    "port = 69690\r\nvesk_realm = Home\r\nvesk_tag1 = Movies|m.png\r\n# a note\r\n\r\n";
+const QByteArray kOther = "vesk_realm = Away\r\nvesk_tag4 = Music|n.png\r\n# other\r\n";
+
+enum class Edit { None, Box, Misc, Category };
+
+void makeEdit(Session &s, Edit e)
+{
+    switch (e) {
+    case Edit::None: break;
+    case Edit::Box:
+        QTest::keyClicks(s.w.valueBox(27), u"0"_s);
+        QCOMPARE(s.w.valueBox(27)->text(), u"69690"_s);
+        break;
+    case Edit::Misc:
+        s.w.miscText()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(s.w.miscText(), u"x"_s);
+        break;
+    case Edit::Category:
+        s.tk.type(u"Books"_s);
+        s.tk.type(u"b.png"_s);
+        QTest::mouseClick(s.w.addCategoryButton(), Qt::LeftButton);
+        QCOMPARE(s.w.categories()->count(), 2);
+        s.tk.clearPrompts();
+        break;
+    }
+}
+
+} // namespace
+
+class Commands : public QObject {
+    Q_OBJECT
+
+private slots:
+    // First start in an empty folder: the location file's message, the
+    // reader's error naming the default path, then the change question.
+    void firstStartInAnEmptyFolder()
+    {
+        Session s;
+        const QString defaultPath = s.cfg();
+        QByteArray iniWhenReadFailed;
+        s.tk.onPrompt = [&](const ScriptedToolkit::Prompt &p) {
+            if (p.title == u"ERROR"_s)
+                iniWhenReadFailed = readBytes(s.ini());
+        };
+        s.tk.type(QString()); // cancel the change question
+        s.w.load();
+        QCOMPARE(shown(s.tk),
+                 (QStringList{message(u"INI File Not Found"_s,
+                                      u"Could not find ini file so creating one on the fly"_s),
+                              readFailedMessage(defaultPath), changeLocationInput(defaultPath)}));
+        const QByteArray iniLine = "Path=" + defaultPath.toUtf8() + "\r\n";
+        QCOMPARE(iniWhenReadFailed, iniLine);
+        QCOMPARE(readBytes(s.ini()), iniLine);
+        QCOMPARE(s.w.configPath(), defaultPath);
+        QCOMPARE(s.w.changedFlag(), u"0"_s);
+        QCOMPARE(s.w.tipText()->text(),
+                 u"Move your mouse over any of the values or labels and see what they are for."_s);
+        QVERIFY(s.show());
+        s.tk.clearPrompts();
+        QTest::mouseClick(s.w.quitButton(), Qt::LeftButton);
+        QCOMPARE(shown(s.tk), QStringList());
+        QCOMPARE(s.tk.ends(), 1);
+        QVERIFY(!QFile::exists(defaultPath));
+    }
+
+    // What the location file holds decides the path the window reads.
+    void startUpWithVariousLocationFiles_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // "@" stands for the cfg file's path
+        QTest::addColumn<bool>("iniMessage");
+        QTest::addColumn<QString>("path"); // what the window reads; "@" as above
+        QTest::newRow("empty") << QByteArray() << true << u"@"_s;
+        QTest::newRow("too short") << QByteArray("Pat") << true << u"@"_s;
+        QTest::newRow("five characters only") << QByteArray("Path=\r\n") << false << QString();
+        QTest::newRow("other five characters, more lines")
+            << QByteArray("path=@\r\nPath=/x\r\n") << false << u"@"_s;
+    }
+    void startUpWithVariousLocationFiles()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, iniMessage);
+        QFETCH(QString, path);
+        Session s;
+        writeBytes(s.cfg(), kBase);
+        ini.replace("@", s.cfg().toUtf8());
+        path.replace(u"@"_s, s.cfg());
+        writeBytes(s.ini(), ini);
+        s.tk.type(QString());
+        s.w.load();
+        QStringList expected;
+        if (iniMessage)
+            expected << message(u"INI File Not Found"_s,
+                                u"Could not find ini file so creating one on the fly"_s);
+        if (path.isEmpty())
+            expected << readFailedMessage(path) << changeLocationInput(path);
+        QCOMPARE(shown(s.tk), expected);
+        QCOMPARE(s.w.configPath(), path);
+        QCOMPARE(readBytes(s.ini()), iniMessage ? "Path=" + s.cfg().toUtf8() + "\r\n" : ini);
+        QCOMPARE(s.w.valueBox(27)->text(), path.isEmpty() ? QString() : u"6969"_s);
+        QCOMPARE(s.w.changedFlag(), u"0"_s);
+    }
+
+    // The Quit button after each kind of edit: asks only when there are
+    // unsaved changes, saves only on Yes, and ends in every case.
+    void quitButton_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<bool>("saveFirst"); // the Save button before Quit
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("no edit") << Edit::None << false << Answer::No << false << false;
+        QTest::newRow("box, No") << Edit::Box << false << Answer::No << true << false;
+        QTest::newRow("box, Yes") << Edit::Box << false << Answer::Yes << true << true;
+        QTest::newRow("misc text, No") << Edit::Misc << false << Answer::No << true << false;
+        QTest::newRow("category, No") << Edit::Category << false << Answer::No << true << false;
+        QTest::newRow("box, saved, Quit") << Edit::Box << true << Answer::No << false << true;
+    }
+    void quitButton()
+    {
+        QFETCH(Edit, edit);
+        QFETCH(bool, saveFirst);
+        QFETCH(Answer, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, saved);
+        Session s;
+        s.load(kBase);
+        QVERIFY(s.show());
+        makeEdit(s, edit);
+        QCOMPARE(s.w.changedFlag(), edit == Edit::None ? u"0"_s : u"1"_s);
+        QStringList expected;
+        if (saveFirst) {
+            QTest::mouseClick(s.w.saveButton(), Qt::LeftButton);
+            QCOMPARE(s.w.changedFlag(), u"0"_s);
+            expected << savedMessage();
+        }
+        s.tk.answer(answer);
+        QTest::mouseClick(s.w.quitButton(), Qt::LeftButton);
+        if (asked)
+            expected << quitQuestion();
+        if (asked && answer == Answer::Yes)
+            expected << savedMessage();
+        QCOMPARE(shown(s.tk), expected);
+        QCOMPARE(s.tk.ends(), 1);
+        if (saved) {
+            QCOMPARE(readBytes(s.cfg()), kEditedSaved);
+            QCOMPARE(readBytes(s.backup()), kBase);
+        } else {
+            QCOMPARE(readBytes(s.cfg()), kBase);
+            QVERIFY(!QFile::exists(s.backup()));
+        }
+    }
+
+    void exitWithoutSaveEndsAndSavesNothing()
+    {
+        Session s;
+        s.load(kBase);
+        makeEdit(s, Edit::Category);
+        s.action("menExit")->trigger();
+        QCOMPARE(shown(s.tk), QStringList());
+        QCOMPARE(s.tk.ends(), 1);
+        QCOMPARE(readBytes(s.cfg()), kBase);
+        QVERIFY(!QFile::exists(s.backup()));
+    }
+
+    void typingAndDeletingLeavesTheFlagSet()
+    {
+        Session s;
+        s.load(kBase);
+        QTest::keyClick(s.w.valueBox(0), Qt::Key_A);
+        QTest::keyClick(s.w.valueBox(0), Qt::Key_Backspace);
+        QCOMPARE(s.w.valueBox(0)->text(), QString());
+        QCOMPARE(s.w.changedFlag(), u"1"_s);
+    }
+
+    // A save that fails says why, keeps the edits unsaved, and keeps the
+    // editor open whichever command asked for it.
+    void failedSave_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Save button") << u"save"_s;
+        QTest::newRow("Quit, Yes") << u"quit"_s;
+        QTest::newRow("Quit with Save") << u"saveQuit"_s;
+        QTest::newRow("closing the window, Yes") << u"close"_s;
+    }
+    void failedSave()
+    {
+        QFETCH(QString, command);
+        Session s;
+        s.load(kBase);
+        QVERIFY(s.show());
+        makeEdit(s, Edit::Box);
+        s.tk.faultyFiles().failOn(
+            {FaultyFiles::Op::Commit, 1, -1, u"vesk.cfg"_s, u"No space left on device"_s});
+        QStringList expected;
+        if (command == u"save"_s) {
+            QTest::mouseClick(s.w.saveButton(), Qt::LeftButton);
+        } else if (command == u"saveQuit"_s) {
+            s.action("menSaveQuit")->trigger();
+        } else {
+            s.tk.answer(Answer::Yes);
+            expected << quitQuestion();
+            if (command == u"quit"_s)
+                QTest::mouseClick(s.w.quitButton(), Qt::LeftButton);
+            else
+                QVERIFY(!s.w.close());
+        }
+        expected << saveFailedMessage(s.cfg(), u"No space left on device"_s);
+        QVERIFY(s.tk.faultyFiles().faultFired());
+        QCOMPARE(shown(s.tk), expected);
+        QCOMPARE(s.tk.ends(), 0);
+        QVERIFY(s.w.isVisible());
+        QCOMPARE(s.w.changedFlag(), u"1"_s);
+        QCOMPARE(s.w.valueBox(27)->text(), u"69690"_s);
+        QCOMPARE(readBytes(s.cfg()), kBase);
+        QVERIFY(!QFile::exists(s.backup()));
+        QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files).size(), 2); // no temporary left behind
+    }
+
+    // Closing through the frame runs Quit.
+    void closingTheWindow()
+    {
+        {
+            Session s;
+            s.load(kBase);
+            QVERIFY(s.show());
+            QVERIFY(s.w.close());
+            QCOMPARE(shown(s.tk), QStringList());
+            QCOMPARE(s.tk.ends(), 1);
+        }
+        {
+            Session s;
+            s.load(kBase);
+            QVERIFY(s.show());
+            makeEdit(s, Edit::Misc);
+            s.tk.answer(Answer::No);
+            QVERIFY(s.w.close());
+            QCOMPARE(shown(s.tk), QStringList{quitQuestion()});
+            QCOMPARE(s.tk.ends(), 1);
+            QCOMPARE(readBytes(s.cfg()), kBase);
+        }
+    }
+
+    // Ctrl+X cuts inside a text box; anywhere else it ends the editor.
+    void ctrlX_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<bool>("exits");
+        QTest::newRow("value box") << u"vesk_27"_s << false;
+        QTest::newRow("misc text") << u"Text1"_s << false;
+        QTest::newRow("Save button") << u"bSave"_s << true;
+        QTest::newRow("tab strip") << u"SSTab1_tabs"_s << true;
+    }
+    void ctrlX()
+    {
+        QFETCH(QString, focus);
+        QFETCH(bool, exits);
+        Session s;
+        s.load(kBase);
+        QVERIFY(s.show());
+        auto *target = s.w.findChild<QWidget *>(focus);
+        QVERIFY(target);
+        s.w.tabs()->setCurrentIndex(qMax(0, s.w.tabs()->indexOfPageHolding(target)));
+        target->setFocus();
+        QCOMPARE(QApplication::focusWidget(), target);
+        if (auto *box = qobject_cast<QLineEdit *>(target))
+            box->setSelection(0, 2);
+        if (auto *misc = qobject_cast<QPlainTextEdit *>(target))
+            misc->selectAll();
+        QTest::keyClick(target, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(s.tk.ends(), exits ? 1 : 0);
+        QCOMPARE(shown(s.tk), QStringList());
+        if (focus == u"vesk_27"_s)
+            QCOMPARE(s.w.valueBox(27)->text(), u"69"_s);
+        if (focus == u"Text1"_s)
+            QCOMPARE(s.w.miscText()->toPlainText(), QString());
+        QCOMPARE(s.w.changedFlag(), exits ? u"0"_s : u"1"_s);
+        QCOMPARE(readBytes(s.cfg()), kBase);
+    }
+
+    void ctrlSSavesAndCtrlQSavesAndQuits()
+    {
+        Session s;
+        s.load(kBase);
+        QVERIFY(s.show());
+        QLineEdit *port = s.w.valueBox(27);
+        s.w.tabs()->setCurrentIndex(2);
+        port->setFocus();
+        QTest::keyClicks(port, u"0"_s);
+        QTest::keyClick(port, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(shown(s.tk), QStringList{savedMessage()});
+        QCOMPARE(s.w.changedFlag(), u"0"_s);
+        QCOMPARE(s.tk.ends(), 0);
+        const QByteArray first = readBytes(s.cfg());
+        QVERIFY(first.startsWith("port = 69690\r\n"));
+        QTest::keyClicks(port, u"1"_s);
+        QTest::keyClick(port, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(shown(s.tk), (QStringList{savedMessage(), savedMessage()}));
+        QCOMPARE(s.tk.ends(), 1);
+        QVERIFY(readBytes(s.cfg()).startsWith("port = 696901\r\n"));
+        QCOMPARE(readBytes(s.backup()), first);
+    }
+
+    // Change cfg Location with a clean window: the new file replaces what
+    // the window showed.
+    void changeLocationOpensTheNewFile()
+    {
+        Session s;
+        s.load(kBase);
+        const QString other = s.file(u"other.cfg"_s);
+        writeBytes(other, kOther);
+        s.tk.type(other);
+        s.action("menChangecfg")->trigger();
+        QCOMPARE(shown(s.tk), QStringList{changeLocationInput(s.cfg())});
+        QCOMPARE(readBytes(s.ini()), "Path=" + other.toUtf8() + "\r\n");
+        QCOMPARE(s.w.configPath(), other);
+        QCOMPARE(s.w.valueBox(27)->text(), QString());
+        QCOMPARE(s.w.valueBox(72)->text(), u"Away"_s);
+        QCOMPARE(s.w.categories()->count(), 1);
+        QCOMPARE(s.w.categories()->at(0).name, u"Music"_s);
+        QCOMPARE(s.w.miscText()->toPlainText(), u"# other\n"_s);
+        QCOMPARE(s.w.changedFlag(), u"0"_s);
+        // A save now goes to the new file, with its backup beside it.
+        QVERIFY(s.w.save());
+        QCOMPARE(readBytes(other),
+                 QByteArray("vesk_realm = Away\r\nvesk_tag1 = Music|n.png\r\n# other\r\n\r\n"));
+        QCOMPARE(readBytes(s.file(u"otherold.cfg"_s)), kOther);
+        QCOMPARE(readBytes(s.cfg()), kBase);
+    }
+
+    void cancellingTheChangeChangesNothing()
+    {
+        Session s;
+        s.load(kBase);
+        makeEdit(s, Edit::Box);
+        const QByteArray ini = readBytes(s.ini());
+        s.tk.type(QString());
+        s.action("menChangecfg")->trigger();
+        QCOMPARE(shown(s.tk), QStringList{changeLocationInput(s.cfg())});
+        QCOMPARE(readBytes(s.ini()), ini);
+        QCOMPARE(s.w.configPath(), s.cfg());
+        QCOMPARE(s.w.valueBox(27)->text(), u"69690"_s);
+        QCOMPARE(s.w.changedFlag(), u"1"_s);
+    }
+
+    // With unsaved edits the change asks first.
+    void changeLocationWithUnsavedEdits_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<bool>("saveFails");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("Yes") << Answer::Yes << false << true;
+        QTest::newRow("Yes, save fails") << Answer::Yes << true << false;
+        QTest::newRow("No") << Answer::No << false << true;
+        QTest::newRow("Cancel") << Answer::Cancel << false << false;
+    }
+    void changeLocationWithUnsavedEdits()
+    {
+        QFETCH(Answer, answer);
+        QFETCH(bool, saveFails);
+        QFETCH(bool, opened);
+        Session s;
+        s.load(kBase);
+        makeEdit(s, Edit::Box);
+        const QString other = s.file(u"other.cfg"_s);
+        writeBytes(other, kOther);
+        const QByteArray ini = readBytes(s.ini());
+        if (saveFails)
+            s.tk.faultyFiles().failOn({FaultyFiles::Op::Open, 1, -1, u"vesk.cfg"_s, u"Permission denied"_s});
+        s.tk.type(other);
+        s.tk.answer(answer);
+        s.action("menChangecfg")->trigger();
+
+        QStringList expected{changeLocationInput(s.cfg()),
+                             message(u"Save changes?"_s,
+                                     u"Would you like to save the cfg file before opening another one?"_s,
+                                     Buttons::YesNoCancel, Icon::None, Answer::Yes)};
+        if (answer == Answer::Yes)
+            expected << (saveFails ? saveFailedMessage(s.cfg(), u"Permission denied"_s) : savedMessage());
+        QCOMPARE(shown(s.tk), expected);
+        const bool saved = answer == Answer::Yes && !saveFails;
+        QCOMPARE(readBytes(s.cfg()), saved ? kEditedSaved : kBase);
+        if (opened) {
+            QCOMPARE(readBytes(s.ini()), "Path=" + other.toUtf8() + "\r\n");
+            QCOMPARE(s.w.configPath(), other);
+            QCOMPARE(s.w.valueBox(27)->text(), QString());
+            QCOMPARE(s.w.valueBox(72)->text(), u"Away"_s);
+            QCOMPARE(s.w.changedFlag(), u"0"_s);
+        } else {
+            QCOMPARE(readBytes(s.ini()), ini);
+            QCOMPARE(s.w.configPath(), s.cfg());
+            QCOMPARE(s.w.valueBox(27)->text(), u"69690"_s);
+            QCOMPARE(s.w.valueBox(72)->text(), u"Home"_s);
+            QCOMPARE(s.w.categories()->count(), 1);
+            QCOMPARE(s.w.changedFlag(), u"1"_s);
+        }
+        QCOMPARE(readBytes(other), kOther);
+    }
+
+    // A path that cannot be read is recorded first, then reported, and the
+    // question comes again until a read succeeds or the user cancels.
+    void unreadablePathAsksAgain_data()
+    {
+        QTest::addColumn<QString>("bad");
+        QTest::newRow("missing file") << u"missing.cfg"_s;
+        QTest::newRow("directory") << u"sub"_s;
+    }
+    void unreadablePathAsksAgain()
+    {
+        QFETCH(QString, bad);
+        Session s;
+        s.load(kBase);
+        QVERIFY(QDir(s.dir.path()).mkdir(u"sub"_s));
+        const QString badPath = s.file(bad);
+        const QString other = s.file(u"other.cfg"_s);
+        writeBytes(other, kOther);
+        QByteArray iniAtError;
+        s.tk.onPrompt = [&](const ScriptedToolkit::Prompt &p) {
+            if (p.title == u"ERROR"_s)
+                iniAtError = readBytes(s.ini());
+        };
+        s.tk.type(badPath);
+        s.tk.type(other);
+        s.action("menChangecfg")->trigger();
+        QCOMPARE(shown(s.tk), (QStringList{changeLocationInput(s.cfg()), readFailedMessage(badPath),
+                                           changeLocationInput(badPath)}));
+        QCOMPARE(iniAtError, "Path=" + badPath.toUtf8() + "\r\n");
+        QCOMPARE(readBytes(s.ini()), "Path=" + other.toUtf8() + "\r\n");
+        QCOMPARE(s.w.configPath(), other);
+        QCOMPARE(s.w.valueBox(72)->text(), u"Away"_s);
+        QCOMPARE(s.w.categories()->count(), 1);
+        QCOMPARE(s.w.changedFlag(), u"0"_s);
+
+        // Cancelling the retry leaves the bad path recorded.
+        s.tk.clearPrompts();
+        s.tk.type(badPath);
+        s.tk.type(QString());
+        s.action("menChangecfg")->trigger();
+        QCOMPARE(shown(s.tk), (QStringList{changeLocationInput(other), readFailedMessage(badPath),
+                                           changeLocationInput(badPath)}));
+        QCOMPARE(readBytes(s.ini()), "Path=" + badPath.toUtf8() + "\r\n");
+        QCOMPARE(s.w.changedFlag(), u"0"_s);
+    }
+
+    // A configuration kept in another folder is saved there, with its backup.
+    void configurationInAnotherFolder()
+    {
+        Session s;
+        QVERIFY(QDir(s.dir.path()).mkdir(u"etc"_s));
+        const QString elsewhere = s.file(u"etc/vesk.cfg"_s);
+        s.load(kBase, elsewhere);
+        makeEdit(s, Edit::Box);
+        QVERIFY(s.w.save());
+        QCOMPARE(readBytes(elsewhere), kEditedSaved);
+        QCOMPARE(readBytes(s.file(u"etc/veskold.cfg"_s)), kBase);
+        QVERIFY(!QFile::exists(s.cfg()));
+        QVERIFY(!QFile::exists(s.backup()));
+    }
+
+    // Text the file's encoding cannot hold stops the save, naming the setting.
+    void unencodableTextStopsTheSave()
+    {
+        Session s;
+        const QByteArray latin1 = "port = 6969\r\nvesk_realm = Caf\xE9\r\n";
+        s.load(latin1);
+        QCOMPARE(s.w.valueBox(72)->text(), u"Caf\u00e9"_s);
+        s.w.tabs()->setCurrentIndex(2);
+        QTest::sendKeyEvent(QTest::Click, s.w.valueBox(27), Qt::Key_unknown, u"\u20ac"_s, Qt::NoModifier);
+        QCOMPARE(s.w.valueBox(27)->text(), u"6969\u20ac"_s);
+        QVERIFY(!s.w.save());
+        QCOMPARE(
+            shown(s.tk),
+            QStringList{saveFailedMessage(
+                s.cfg(),
+                u"the setting \"Port\" (port) holds characters that cannot be written in the file's encoding (ISO-8859-1)"_s)});
+        QCOMPARE(readBytes(s.cfg()), latin1);
+        QVERIFY(!QFile::exists(s.backup()));
+        QCOMPARE(s.w.changedFlag(), u"1"_s);
+        // Without the character the file is written in its own encoding.
+        QTest::keyClick(s.w.valueBox(27), Qt::Key_Backspace);
+        QVERIFY(s.w.save());
+        QCOMPARE(readBytes(s.cfg()), latin1);
+    }
+};
+
+QTEST_MAIN(Commands)
+#include "tst_commands.moc"

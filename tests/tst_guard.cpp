@@ -1,0 +1,231 @@
+// The guard against outside edits: a save asks before it overwrites a
+// configuration file that another program changed since it was read or
+// last saved.
+#include "windowfixture.h"
+
+#include "config/diskstamp.h"
+
+#include <QFile>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+const QByteArray kOriginal = "port = 6969\r\nvesk_debug = 0\r\n";
+
+QString changedQuestion(const QString &path)
+{
+    return message(QStringLiteral("File changed"),
+                   QStringLiteral("The cfg file at ") + path
+                       + QStringLiteral(" was changed by another program since it was loaded.  Overwrite it?"),
+                   Buttons::YesNo, Icon::None, Answer::No);
+}
+
+void setModified(const QString &path, const QDateTime &when)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+QDateTime modifiedOf(const QString &path)
+{
+    QFile f(path);
+    return f.fileTime(QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
+class GuardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void eachKindOfOutsideEditIsNoticed_data()
+    {
+        QTest::addColumn<QByteArray>("outside"); // new content; empty = keep it
+        QTest::addColumn<bool>("touch");         // move the modification time
+        QTest::addColumn<bool>("keepTime");      // put the old time back
+        QTest::newRow("size") << QByteArray("port = 1\r\n") << false << true;
+        QTest::newRow("time only") << QByteArray() << true << false;
+        // Same size and time: only the content tells.
+        QTest::newRow("content only") << QByteArray("port = 6970\r\nvesk_debug = 1\r\n") << false << true;
+    }
+    void eachKindOfOutsideEditIsNoticed()
+    {
+        QFETCH(QByteArray, outside);
+        QFETCH(bool, touch);
+        QFETCH(bool, keepTime);
+        Session s;
+        s.load(kOriginal);
+        const QDateTime loadedTime = modifiedOf(s.cfg());
+        if (!outside.isEmpty())
+            writeBytes(s.cfg(), outside);
+        if (touch)
+            setModified(s.cfg(), loadedTime.addSecs(5));
+        if (keepTime)
+            setModified(s.cfg(), loadedTime);
+        const QByteArray onDisk = readBytes(s.cfg());
+        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+
+        s.tk.answer(Answer::No);
+        QVERIFY(!s.w.save());
+        QCOMPARE(shown(s.tk), QStringList{changedQuestion(s.cfg())});
+        QCOMPARE(readBytes(s.cfg()), onDisk);
+        QVERIFY(!QFile::exists(s.backup()));
+        QCOMPARE(s.w.changedFlag(), QStringLiteral("1"));
+
+        s.tk.clearPrompts();
+        s.tk.answer(Answer::Yes);
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk), (QStringList{changedQuestion(s.cfg()), savedMessage()}));
+        QCOMPARE(readBytes(s.cfg()), QByteArray("port = 7000\r\nvesk_debug = 0\r\n"));
+        QCOMPARE(readBytes(s.backup()), onDisk); // the outside edit is the backup
+        QCOMPARE(s.w.changedFlag(), QStringLiteral("0"));
+
+        // What the editor wrote is what it knows now: no question next time.
+        s.tk.clearPrompts();
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk), QStringList{savedMessage()});
+    }
+
+    void untouchedFileSavesWithoutAsking()
+    {
+        Session s;
+        s.load(kOriginal);
+        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        QVERIFY(s.w.save());
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk), (QStringList{savedMessage(), savedMessage()}));
+    }
+
+    void quitWithSaveAndQuitStayOpenOnNo()
+    {
+        Session s;
+        s.load(kOriginal);
+        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        writeBytes(s.cfg(), "port = 1\r\n");
+
+        // Quit with Save, No: nothing written, still running.
+        s.tk.answer(Answer::No);
+        QVERIFY(!s.w.saveAndQuit());
+        QCOMPARE(shown(s.tk), QStringList{changedQuestion(s.cfg())});
+        QCOMPARE(s.tk.ends(), 0);
+        QVERIFY(!s.w.hasEnded());
+
+        // Quit, Yes to saving, No to overwriting: still running.
+        s.tk.clearPrompts();
+        s.tk.answer(Answer::Yes);
+        s.tk.answer(Answer::No);
+        QVERIFY(!s.w.quit());
+        QCOMPARE(shown(s.tk), (QStringList{quitQuestion(), changedQuestion(s.cfg())}));
+        QCOMPARE(s.tk.ends(), 0);
+        QCOMPARE(readBytes(s.cfg()), QByteArray("port = 1\r\n"));
+        QCOMPARE(s.w.changedFlag(), QStringLiteral("1"));
+
+        // Quit with Save, Yes: written, and the program ends.
+        s.tk.clearPrompts();
+        s.tk.answer(Answer::Yes);
+        QVERIFY(s.w.saveAndQuit());
+        QCOMPARE(shown(s.tk), (QStringList{changedQuestion(s.cfg()), savedMessage()}));
+        QCOMPARE(readBytes(s.cfg()), QByteArray("port = 7000\r\nvesk_debug = 0\r\n"));
+        QCOMPARE(s.tk.ends(), 1);
+    }
+
+    void quitYesYesSavesAndEnds()
+    {
+        Session s;
+        s.load(kOriginal);
+        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        QVERIFY(QFile::remove(s.cfg())); // deleted meanwhile counts as changed
+        s.tk.answer(Answer::Yes);
+        s.tk.answer(Answer::Yes);
+        QVERIFY(s.w.quit());
+        QCOMPARE(shown(s.tk), (QStringList{quitQuestion(), changedQuestion(s.cfg()), savedMessage()}));
+        QCOMPARE(readBytes(s.cfg()), QByteArray("port = 7000\r\nvesk_debug = 0\r\n"));
+        QCOMPARE(s.tk.ends(), 1);
+    }
+
+    void fileMissingAtLoad()
+    {
+        // Read fails, the change command is cancelled: the window is empty
+        // and the configuration path names no file.
+        Session s;
+        const QString missing = s.file(QStringLiteral("new.cfg"));
+        writeBytes(s.ini(), "Path=" + missing.toUtf8() + "\r\n");
+        s.tk.type(QString());
+        s.w.load();
+        QCOMPARE(s.w.configPath(), missing);
+        s.tk.clearPrompts();
+        s.w.valueBox(27)->setText(QStringLiteral("6969"));
+
+        // Still missing: nothing to overwrite, no question.
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk), QStringList{savedMessage()});
+        QCOMPARE(readBytes(missing), QByteArray("port = 6969\r\n"));
+
+        // Missing again, then another program creates it: that is a change.
+        Session t;
+        writeBytes(t.ini(), "Path=" + missing.toUtf8() + "\r\n");
+        QVERIFY(QFile::remove(missing));
+        t.tk.type(QString());
+        t.w.load();
+        t.tk.clearPrompts();
+        writeBytes(missing, "# theirs\r\n");
+        t.w.valueBox(27)->setText(QStringLiteral("6969"));
+        t.tk.answer(Answer::No);
+        QVERIFY(!t.w.save());
+        QCOMPARE(shown(t.tk), QStringList{changedQuestion(missing)});
+        QCOMPARE(readBytes(missing), QByteArray("# theirs\r\n"));
+    }
+
+    void changeCfgLocationTakesTheNewFilesStamp()
+    {
+        Session s;
+        s.load(kOriginal);
+        const QString other = s.file(QStringLiteral("other.cfg"));
+        writeBytes(other, "port = 1234\r\n");
+        s.tk.type(other);
+        s.w.changeCfgLocation();
+        QCOMPARE(s.w.valueBox(27)->text(), QStringLiteral("1234"));
+        s.tk.clearPrompts();
+        // The first file changing no longer matters; the new one does.
+        writeBytes(s.cfg(), "# elsewhere\r\n");
+        s.w.valueBox(27)->setText(QStringLiteral("4321"));
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk), QStringList{savedMessage()});
+        writeBytes(other, "port = 99\r\n");
+        s.tk.clearPrompts();
+        s.tk.answer(Answer::No);
+        QVERIFY(!s.w.save());
+        QCOMPARE(shown(s.tk), QStringList{changedQuestion(other)});
+    }
+
+    void stampComparesExistenceSizeTimeAndContent()
+    {
+        QTemporaryDir dir;
+        DiskFileAccess files;
+        const QString path = dir.filePath(QStringLiteral("a.cfg"));
+        const DiskStamp none = DiskStamp::take(files, path);
+        QVERIFY(!none.exists);
+        QVERIFY(!changedOnDisk(files, path, none));
+        writeBytes(path, "abc");
+        QVERIFY(changedOnDisk(files, path, none));
+        const DiskStamp there = DiskStamp::take(files, path);
+        QCOMPARE(there, DiskStamp::of(files.status(path), QByteArrayView("abc")));
+        QVERIFY(!changedOnDisk(files, path, there));
+        // A file that cannot be read now is no longer known to hold what it did.
+        FaultyFiles faulty;
+        faulty.failOn({FaultyFiles::Op::Read, 1, -1, QString(), QStringLiteral("Permission denied")});
+        QVERIFY(changedOnDisk(faulty, path, there));
+        // Same size and time, other content.
+        const QDateTime time = modifiedOf(path);
+        writeBytes(path, "abd");
+        setModified(path, time);
+        QVERIFY(changedOnDisk(files, path, there));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(changedOnDisk(files, path, there));
+    }
+};
+
+QTEST_MAIN(GuardTest)
+#include "tst_guard.moc"

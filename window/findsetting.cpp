@@ -1,0 +1,96 @@
+#include "window/findsetting.h"
+
+#include "config/catalogue.h"
+#include "toolkit/toolkit.h"
+#include "window/mainwindow.h"
+#include "window/tabcontrol.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace vesk {
+
+FindSetting::FindSetting(Toolkit &toolkit, MainWindow &window)
+    : QObject(&window), m_toolkit(toolkit), m_window(window)
+{
+    setObjectName(u"findSetting"_s);
+}
+
+const std::vector<int> &FindSetting::searchOrder()
+{
+    static const std::vector<int> inStripOrder = [] {
+        std::vector<int> order;
+        for (Tab t : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
+                      Tab::FilesDirectories, Tab::Misc})
+            for (int slot : catalogue::tabRows(t))
+                order.push_back(slot);
+        return order;
+    }();
+    return inStripOrder;
+}
+
+bool FindSetting::matches(int slot, const QString &text)
+{
+    const Setting *s = catalogue::setting(slot);
+    return s
+        && (s->caption.contains(text, Qt::CaseInsensitive) || s->key.contains(text, Qt::CaseInsensitive)
+            || s->help.contains(text, Qt::CaseInsensitive));
+}
+
+int FindSetting::currentSlot() const
+{
+    return m_current < 0 ? -1 : searchOrder()[size_t(m_current)];
+}
+
+void FindSetting::find()
+{
+    const QString text =
+        m_toolkit.inputBox(u"Caption, key or words from the help text:"_s, u"Find Setting"_s, m_last);
+    if (text.isEmpty())
+        return;
+    m_last = text;
+    searchFrom(0);
+}
+
+void FindSetting::findNext()
+{
+    if (m_last.isEmpty()) {
+        find();
+        return;
+    }
+    searchFrom(m_current < 0 ? 0 : size_t(m_current) + 1);
+}
+
+void FindSetting::searchFrom(size_t start)
+{
+    const std::vector<int> &order = searchOrder();
+    const size_t n = order.size();
+    for (size_t i = 0; i < n; ++i) {
+        const size_t at = (start + i) % n;
+        if (matches(order[at], m_last)) {
+            m_current = std::ptrdiff_t(at);
+            show(order[at]);
+            return;
+        }
+    }
+    m_current = -1;
+    m_toolkit.messageBox(u"No setting matches "_s + m_last, Buttons::Ok, Icon::None, u"Find Setting"_s);
+}
+
+void FindSetting::show(int slot)
+{
+    QLineEdit *box = m_window.valueBox(slot);
+    if (!box)
+        return;
+    TabControl *tabs = m_window.tabs();
+    const int page = tabs->indexOfPageHolding(box);
+    if (page >= 0)
+        tabs->setCurrentIndex(page);
+    box->setFocus(Qt::ShortcutFocusReason);
+    box->selectAll();
+    m_window.tipText()->setText(catalogue::helpEntry(slot));
+}
+
+} // namespace vesk

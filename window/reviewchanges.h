@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vesk {
+
+class MainWindow;
+class Toolkit;
+
+// One line of a unified diff, its mark included ("@@ ...", " x", "-x", "+x").
+struct DiffLine {
+    enum class Kind { Hunk, Context, Removed, Added };
+    Kind kind;
+    QString text;
+};
+
+struct LineDiff {
+    std::vector<DiffLine> lines; // empty when both sides are the same
+    // The changed part was too large to match line by line, so it is shown
+    // as removed whole and added whole.
+    bool unmatched = false;
+};
+
+// dtl's O(NP) search is quick when few lines differ but grows with the
+// square of the differences; past this many line comparisons (well under
+// a second of work) the changed part is shown whole instead.
+inline constexpr long long kDiffCompareBudget = 5'000'000;
+
+// The window shows at most this many diff lines (a larger diff is not
+// read line by line anyway, and the text box would take seconds to fill);
+// it says so when it cuts.
+inline constexpr size_t kMaxShownDiffLines = 20'000;
+
+// The changes from before to after as unified diff hunks with three lines
+// of context.
+LineDiff unifiedDiff(const std::vector<QString> &before, const std::vector<QString> &after,
+                     long long compareBudget = kDiffCompareBudget);
+
+// The two sides Review Changes compares.
+struct ReviewSides {
+    std::vector<QString> onDisk;  // the file at the configuration path now
+    std::vector<QString> toWrite; // what Save would write
+    QString note;                 // something the comparison cannot show
+};
+ReviewSides reviewSides(MainWindow &window, Toolkit &toolkit);
+
+// The Review Changes window: read-only, closed by Close or Escape.
+class ReviewChangesDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ReviewChangesDialog(QWidget *parent = nullptr);
+
+    void showChanges(const QString &path, const ReviewSides &sides);
+
+    QPlainTextEdit *view() const { return m_view; }
+    QLabel *noteLabel() const { return m_note; }
+    QPushButton *closeButton() const { return m_close; }
+
+private:
+    QLabel *m_note;
+    QPlainTextEdit *m_view;
+    QPushButton *m_close;
+};
+
+// Opens (or refreshes) the Review Changes window of the main window.
+ReviewChangesDialog *reviewChanges(MainWindow &window, Toolkit &toolkit);
+
+} // namespace vesk
