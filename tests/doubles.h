@@ -75,6 +75,9 @@ public:
                       Answer defaultButton = Answer::Yes) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString appFolder() override { return m_folder; }
+    // The folder of the location file; the application folder unless set.
+    void setDataFolder(QString folder) { m_dataFolder = std::move(folder); }
+    QString dataFolder() override { return m_dataFolder.isEmpty() ? m_folder : m_dataFolder; }
     FileAccess &files() override { return m_files; }
     void end() override { ++m_ends; }
 
@@ -88,6 +91,7 @@ public:
 
 private:
     QString m_folder;
+    QString m_dataFolder;
     FaultyFiles m_files;
     std::deque<Answer> m_answers;
     std::deque<QString> m_inputs;

@@ -1,5 +1,7 @@
 #include "toolkit/qttoolkit.h"
 
+#include "toolkit/appfolder.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QInputDialog>
@@ -57,6 +59,13 @@ QString QtToolkit::inputBox(const QString &prompt, const QString &title, const Q
 QString QtToolkit::appFolder()
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath());
+}
+
+QString QtToolkit::dataFolder()
+{
+    if (m_dataFolder.isEmpty())
+        m_dataFolder = chooseDataFolder(runningFolderFacts());
+    return m_dataFolder;
 }
 
 void QtToolkit::end()

@@ -13,11 +13,14 @@ public:
     QString inputBox(const QString &prompt, const QString &title,
                      const QString &defaultText) override;
     QString appFolder() override;
+    // Chosen once, on first use, from the running program's folder facts.
+    QString dataFolder() override;
     FileAccess &files() override { return m_files; }
     void end() override;
 
 private:
     DiskFileAccess m_files;
+    QString m_dataFolder;
 };
 
 } // namespace vesk

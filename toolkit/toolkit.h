@@ -24,6 +24,9 @@ public:
                              const QString &defaultText) = 0;
     // Folder of the program, without a trailing separator.
     virtual QString appFolder() = 0;
+    // Folder of the location file and the default configuration: the
+    // program's own, or the per-user one for an installed copy.
+    virtual QString dataFolder() { return appFolder(); }
     virtual FileAccess &files() = 0;
     // Ends the program; the caller returns to the event loop, which stops.
     virtual void end() = 0;
