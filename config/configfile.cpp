@@ -1,6 +1,11 @@
 #include "config/configfile.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -101,48 +106,97 @@ quint64 categoryNumber(QStringView line)
 
 } // namespace
 
-ConfigData parseConfig(QStringView text)
-{
-    ConfigData d;
-    std::vector<std::pair<quint64, Category>> numbered;
-    const auto keys = catalogue::readerKeys();
-    forEachLine(text, [&](QStringView line) {
-        const int k = matchReaderKey(line);
-        if (k >= 0 && keys[k].slot >= 0) {
-            d.values[keys[k].slot] = getVal(line);
-            return;
-        }
-        if (k >= 0) {
-            // A category line; one without "|" is no category and is kept as
-            // it stands among the other lines.
-            if (auto c = Category::fromValue(getVal(line))) {
-                numbered.emplace_back(categoryNumber(line), std::move(*c));
+namespace {
+
+// Sorts lines into their places; fed the text whole or in pieces that end
+// at line ends.
+class Reading {
+public:
+    void take(QStringView text)
+    {
+        const auto keys = catalogue::readerKeys();
+        forEachLine(text, [&](QStringView line) {
+            const int k = matchReaderKey(line);
+            if (k >= 0 && keys[k].slot >= 0) {
+                m_data.values[keys[k].slot] = getVal(line);
                 return;
             }
-        }
-        if (line.isEmpty())
-            return;
-        d.misc.append(line);
-        d.misc.append(u'\n');
-    });
-    // The list sorts by name and image, letter case ignored; among items
-    // equal that way the numbers keep the order the file was saved in. (In
-    // file order they would swap at every save: lines are written sorted as
-    // text, 1, 10, 11, 2, ...)
-    std::stable_sort(numbered.begin(), numbered.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    d.categories.reserve(numbered.size());
-    for (auto &[n, c] : numbered)
-        d.categories.push_back(std::move(c));
-    return d;
+            if (k >= 0) {
+                // A category line; one without "|" is no category and is
+                // kept as it stands among the other lines.
+                if (auto c = Category::fromValue(getVal(line))) {
+                    m_numbered.emplace_back(categoryNumber(line), std::move(*c));
+                    return;
+                }
+            }
+            if (line.isEmpty())
+                return;
+            m_data.misc.append(line);
+            m_data.misc.append(u'\n');
+        });
+    }
+
+    ConfigData finish()
+    {
+        // The list sorts by name and image, letter case ignored; among items
+        // equal that way the numbers keep the order the file was saved in.
+        // (In file order they would swap at every save: lines are written
+        // sorted as text, 1, 10, 11, 2, ...)
+        std::stable_sort(m_numbered.begin(), m_numbered.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        m_data.categories.reserve(m_numbered.size());
+        for (auto &[n, c] : m_numbered)
+            m_data.categories.push_back(std::move(c));
+        m_numbered.clear();
+        return std::move(m_data);
+    }
+
+private:
+    ConfigData m_data;
+    std::vector<std::pair<quint64, Category>> m_numbered;
+};
+
+} // namespace
+
+ConfigData parseConfig(QStringView text)
+{
+    Reading r;
+    r.take(text);
+    return r.finish();
 }
 
 ConfigData parseConfigBytes(QByteArrayView bytes)
 {
-    DecodedText t = decodeText(bytes);
-    ConfigData d = parseConfig(t.text);
-    d.encoding = t.encoding;
-    d.bom = t.bom;
+    // As decodeText() decodes, but a piece at a time: a big file is never
+    // held whole as text besides its bytes and its misc lines.
+    const bool mark = bytes.startsWith("\xEF\xBB\xBF");
+    const bool utf8 = isValidUtf8(mark ? bytes.sliced(3) : bytes);
+    QByteArrayView rest = mark && utf8 ? bytes.sliced(3) : bytes; // a mark before Latin-1 is text
+    QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    constexpr qsizetype kPiece = 1024 * 1024;
+    Reading r;
+    QString piece;
+    while (!rest.isEmpty()) {
+        // Cut after a line feed, so that no line and no CR LF is split.
+        qsizetype cut = rest.size();
+        if (cut > kPiece) {
+            const qsizetype nl = rest.first(kPiece).lastIndexOf('\n');
+            const qsizetype later = nl >= 0 ? nl : rest.indexOf('\n', kPiece);
+            cut = later >= 0 ? later + 1 : rest.size();
+        }
+        const QByteArrayView part = rest.first(cut);
+        if (utf8) {
+            piece.resize(toText.requiredSpace(part.size()));
+            piece.truncate(toText.appendToBuffer(piece.data(), part) - piece.constData());
+        } else {
+            piece = QString::fromLatin1(part);
+        }
+        r.take(piece);
+        rest = rest.sliced(cut);
+    }
+    ConfigData d = r.finish();
+    d.encoding = utf8 ? Encoding::Utf8 : Encoding::Latin1;
+    d.bom = mark && utf8;
     return d;
 }
 
@@ -153,48 +207,121 @@ bool lineLess(const QString &a, const QString &b)
     return compareIgnoringCase(a, b) < 0;
 }
 
-QString categoryLine(qsizetype index, const Category &c)
+QString categoryLine(qsizetype number, const Category &c)
 {
-    return catalogue::categoryKey() + QString::number(index + 1) + u" = "_s + c.value();
+    const QString &key = catalogue::categoryKey();
+    const QString n = QString::number(number);
+    QString line;
+    line.reserve(key.size() + n.size() + 3 + c.name.size() + 1 + c.image.size());
+    line += key;
+    line += n;
+    line += u" = ";
+    line += c.name;
+    line += u'|';
+    line += c.image;
+    return line;
+}
+
+// The numbers 1 to n in the order of their decimal texts: 1, 10, 100, 11,
+// ..., 2, 20, ... Category lines differ first in their numbers, and a
+// shorter number is followed by a space, which sorts before any digit, so
+// this is the order in which they come out sorted; no need to sort them.
+std::vector<qsizetype> inTextOrder(qsizetype n)
+{
+    std::vector<qsizetype> out;
+    out.reserve(size_t(n));
+    qsizetype at = 1;
+    for (qsizetype i = 0; i < n; ++i) {
+        out.push_back(at);
+        if (at <= n / 10) {
+            at *= 10;
+        } else {
+            while (at % 10 == 9 || at + 1 > n)
+                at /= 10;
+            ++at;
+        }
+    }
+    return out;
+}
+
+// The setting lines and the category lines, in the order they are written:
+// one ascending order, letter case ignored.
+std::vector<QString> sortedLines(const ConfigContent &content)
+{
+    std::vector<QString> settings;
+    for (const Setting &s : catalogue::settings()) {
+        const QString &v = content.values[s.slot];
+        if (!v.isEmpty())
+            settings.push_back(s.key + u" = "_s + v);
+    }
+    std::stable_sort(settings.begin(), settings.end(), lineLess);
+    std::vector<QString> categories;
+    categories.reserve(content.categories.size());
+    for (qsizetype number : inTextOrder(qsizetype(content.categories.size())))
+        categories.push_back(categoryLine(number, content.categories[size_t(number - 1)]));
+    std::vector<QString> lines;
+    lines.reserve(settings.size() + categories.size());
+    std::merge(std::make_move_iterator(settings.begin()), std::make_move_iterator(settings.end()),
+               std::make_move_iterator(categories.begin()), std::make_move_iterator(categories.end()),
+               std::back_inserter(lines), lineLess);
+    return lines;
+}
+
+// Hands the file's text to put() piece by piece: the sorted lines, then the
+// misc text; every line ends in CR LF.
+template <typename Put>
+void writePieces(const std::vector<QString> &lines, const QString &misc, Put &&put)
+{
+    for (const QString &l : lines) {
+        put(QStringView(l), false);
+        put(u"\r\n", false);
+    }
+    if (misc.isEmpty())
+        return;
+    // The misc text is written as it stands; only its line breaks take the
+    // file's CR LF form, which put(piece, true) gives every LF in the piece.
+    // The pieces are large, cut after a line break, so that a file of a
+    // million short lines does not cost a million calls.
+    constexpr qsizetype kBlock = 64 * 1024;
+    const QStringView m(misc);
+    qsizetype start = 0;
+    while (m.size() - start > kBlock) {
+        qsizetype cut = m.lastIndexOf(u'\n', start + kBlock - 1);
+        cut = cut >= start ? cut + 1 : m.indexOf(u'\n', start + kBlock);
+        if (cut < 0)
+            break;
+        put(m.sliced(start, cut - start), true);
+        start = cut;
+    }
+    put(m.sliced(start), true);
+    put(u"\r\n", false);
+}
+
+// The length of what writePieces() hands out.
+qsizetype composedSize(const std::vector<QString> &lines, const QString &misc)
+{
+    qsizetype total = misc.isEmpty() ? 0 : misc.size() + 2 + misc.count(u'\n');
+    for (const QString &l : lines)
+        total += l.size() + 2;
+    return total;
 }
 
 } // namespace
 
 QString composeText(const ConfigContent &content)
 {
-    std::vector<QString> lines;
-    lines.reserve(catalogue::kSettingCount + content.categories.size());
-    for (const Setting &s : catalogue::settings()) {
-        const QString &v = content.values[s.slot];
-        if (!v.isEmpty())
-            lines.push_back(s.key + u" = "_s + v);
-    }
-    for (qsizetype i = 0; i < qsizetype(content.categories.size()); ++i)
-        lines.push_back(categoryLine(i, content.categories[i]));
-    std::stable_sort(lines.begin(), lines.end(), lineLess);
-
-    qsizetype total = content.misc.size() + 2;
-    for (const QString &l : lines)
-        total += l.size() + 2;
+    const std::vector<QString> lines = sortedLines(content);
     QString out;
-    out.reserve(total);
-    for (const QString &l : lines) {
-        out += l;
-        out += u"\r\n";
-    }
-    if (!content.misc.isEmpty()) {
-        // The misc text is written as it stands; only its line breaks take
-        // the file's CR LF form.
-        const QString &m = content.misc;
+    out.reserve(composedSize(lines, content.misc));
+    writePieces(lines, content.misc, [&](QStringView piece, bool misc) {
         qsizetype start = 0;
-        for (qsizetype nl = m.indexOf(u'\n'); nl >= 0; nl = m.indexOf(u'\n', start)) {
-            out += QStringView(m).sliced(start, nl - start);
+        for (qsizetype nl = misc ? piece.indexOf(u'\n') : -1; nl >= 0; nl = piece.indexOf(u'\n', start)) {
+            out += piece.sliced(start, nl - start);
             out += u"\r\n";
             start = nl + 1;
         }
-        out += QStringView(m).sliced(start);
-        out += u"\r\n";
-    }
+        out += piece.sliced(start);
+    });
     return out;
 }
 
@@ -217,18 +344,59 @@ ComposeResult composeConfig(const ConfigContent &content)
             return r;
         }
     }
-    if (firstUnencodable(content.misc, enc) >= 0) {
+    // Encoded piece by piece: a big file's text is never held whole in
+    // UTF-16 besides the bytes, and the misc text, checked piece by piece
+    // too, is read from memory once.
+    const std::vector<QString> lines = sortedLines(content);
+    QByteArray bytes;
+    qsizetype expected = content.misc.size() + content.misc.size() / 16 + 5; // CR LF, mark
+    for (const QString &l : lines)
+        expected += l.size() + 2;
+    bytes.reserve(expected);
+    bool miscFits = true;
+    // Text that begins with U+FEFF (a misc line, say) would read back as a
+    // byte order mark and lose that character; a mark in front keeps it.
+    if (content.bom || (enc == Encoding::Utf8 && lines.empty() && content.misc.startsWith(QChar(0xFEFF))))
+        bytes.append("\xEF\xBB\xBF", 3);
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    QByteArray scratch;
+    writePieces(lines, content.misc, [&](QStringView piece, bool misc) {
+        if (!miscFits || (misc && firstUnencodable(piece, enc) >= 0)) {
+            miscFits = false;
+            return;
+        }
+        // Encoded into scratch, then copied, with CR before every LF of the
+        // misc text.
+        scratch.resize(enc == Encoding::Latin1 ? piece.size() : toUtf8.requiredSpace(piece.size()));
+        char *end = scratch.data();
+        if (enc == Encoding::Latin1) {
+            for (QChar c : piece)
+                *end++ = char(c.unicode()); // all below 256: checked
+        } else {
+            end = toUtf8.appendToBuffer(end, piece);
+        }
+        const char *from = scratch.constData();
+        const qsizetype at = bytes.size();
+        const qsizetype room = (end - from) + (misc ? std::count(from, static_cast<const char *>(end), '\n') : 0);
+        if (at + room > bytes.capacity())
+            bytes.reserve(std::max(at + room, 2 * bytes.capacity()));
+        bytes.resize(at + room);
+        char *out = bytes.data() + at;
+        for (const char *nl; misc && (nl = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from))));) {
+            std::memcpy(out, from, size_t(nl - from));
+            out += nl - from;
+            *out++ = '\r';
+            *out++ = '\n';
+            from = nl + 1;
+        }
+        std::memcpy(out, from, size_t(end - from));
+        out += end - from;
+    });
+    if (!miscFits) {
         r.problem = u"the text on the Raw tab holds characters that cannot be written in the file's encoding (%1)"_s
                         .arg(encName);
         return r;
     }
-    const QString text = composeText(content);
-    QByteArray bytes;
-    // Text that begins with U+FEFF (a misc line, say) would read back as a
-    // byte order mark and lose that character; a mark in front keeps it.
-    if (content.bom || (enc == Encoding::Utf8 && text.startsWith(QChar(0xFEFF))))
-        bytes = "\xEF\xBB\xBF";
-    bytes += encodeText(text, enc);
     r.bytes = std::move(bytes);
     return r;
 }

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -14,6 +15,12 @@ bool isValidUtf8(QByteArrayView bytes)
     const qsizetype n = bytes.size();
     qsizetype i = 0;
     while (i < n) {
+        // Eight ASCII bytes at a time: most of a configuration is ASCII.
+        quint64 word;
+        while (i + 8 <= n && (std::memcpy(&word, p + i, 8), (word & 0x8080808080808080ull) == 0))
+            i += 8;
+        if (i == n)
+            break;
         const unsigned char c = p[i];
         if (c < 0x80) {
             ++i;
@@ -73,21 +80,34 @@ DecodedText decodeText(QByteArrayView bytes)
 qsizetype firstUnencodable(QStringView text, Encoding encoding)
 {
     const qsizetype n = text.size();
+    const char16_t *d = text.utf16();
+    // Blocks that hold nothing of interest are passed over without a branch
+    // per character (the compiler turns the inner loop into vector code).
+    const char16_t low = encoding == Encoding::Latin1 ? 0x100 : 0xD800;
+    const char16_t span = encoding == Encoding::Latin1 ? 0xFF00 : 0x800;
+    qsizetype i = 0;
+    for (; i + 64 <= n; i += 64) {
+        unsigned hits = 0;
+        for (int k = 0; k < 64; ++k)
+            hits |= unsigned(char16_t(d[i + k] - low) < span);
+        if (hits)
+            break;
+    }
     if (encoding == Encoding::Latin1) {
-        for (qsizetype i = 0; i < n; ++i)
-            if (text[i].unicode() > 0xFF)
+        for (; i < n; ++i)
+            if (d[i] > 0xFF)
                 return i;
         return -1;
     }
     // UTF-8 holds every character except a surrogate half without its pair.
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+    for (; i < n; ++i) {
+        if (char16_t(d[i] - 0xD800) >= 0x800)
+            continue; // no surrogate: the common case, kept cheap
+        if (QChar::isHighSurrogate(d[i]) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
             ++i;
             continue;
         }
-        if (c.isSurrogate())
-            return i;
+        return i;
     }
     return -1;
 }

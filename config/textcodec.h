@@ -32,4 +32,8 @@ QByteArray encodeText(QStringView text, Encoding encoding);
 
 QString encodingName(Encoding encoding);
 
+// QStringView::compare(a, b, Qt::CaseInsensitive), several times faster on
+// ASCII text: sorting long category lists spent most of its time there.
+int compareIgnoringCase(QStringView a, QStringView b);
+
 } // namespace vesk
