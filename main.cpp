@@ -8,7 +8,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("veskfrontend"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VESK Front End"));
+    // No display name: the platform would append it to every window title,
+    // and each message box's title must read exactly as given.
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("veskfrontend"));
     QApplication::setWindowIcon(vesk::applicationIcon());

@@ -115,7 +115,6 @@ int child(int argc, char **argv, bool editor, const QString &folder)
     }
     // As main.cpp does.
     QApplication::setApplicationName(QStringLiteral("veskfrontend"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VESK Front End"));
     QGuiApplication::setDesktopFileName(QStringLiteral("veskfrontend"));
     QApplication::setWindowIcon(vesk::applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
