@@ -40,6 +40,7 @@ const QString kYesNoNote = u"For all yes or no options, 1 = yes and 0 = no"_s;
 
 // Where the rows of a setting tab sit, in twips from the tab control's corner.
 struct Grid {
+    int captionLeft;
     int captionRight;
     int boxLeft;
     int boxWidth;
@@ -48,28 +49,25 @@ struct Grid {
 constexpr int kRowPitch = 360;
 constexpr int kBoxHeight = 375;
 constexpr int kCaptionHeight = 255;
-constexpr int kCaptionLeft = 120;
 
 struct SettingPage {
     Tab tab;
-    const char *caption;
-    const char *objectName;
+    int stripIndex; // its place in the tab strip
     Grid grid;
 };
 
-// The tab strip's order: the six setting tabs are 0-4 and 6.
 constexpr SettingPage kSettingPages[] = {
-    {Tab::AllowOptions, "Allow Options", "AllowOptions", {1815, 1920, 2175, 480}},
-    {Tab::DisplayOptions, "Display Options", "DisplayOptions", {1815, 1920, 2175, 840}},
-    {Tab::NumberOptions, "Number Options", "NumberOptions", {1815, 1920, 2175, 480}},
-    {Tab::Times, "Times", "Times", {1815, 2040, 2175, 600}},
-    {Tab::FilesDirectories, "Files/Directories", "FilesDirectories", {1575, 1680, 6375, 480}},
-    {Tab::Misc, "Misc", "Misc", {1815, 1920, 2175, 480}},
+    {Tab::AllowOptions, 0, {120, 1815, 1920, 2175, 480}},
+    {Tab::DisplayOptions, 1, {120, 1815, 1920, 2175, 840}},
+    {Tab::NumberOptions, 2, {120, 1815, 1920, 2175, 480}},
+    {Tab::Times, 3, {120, 1815, 2040, 2175, 600}},
+    {Tab::FilesDirectories, 4, {120, 1575, 1680, 6375, 480}},
+    {Tab::Misc, 6, {120, 1815, 1920, 2175, 480}},
 };
-constexpr int kPageIndex[] = {0, 1, 2, 3, 4, 6}; // of kSettingPages in the strip
 
-// Display Options has a second column with its own rows.
-constexpr Grid kDisplayRight = {6135, 6240, 2175, 840};
+// Display Options has a second column with its own rows; its captions start
+// where the left column's boxes end.
+constexpr Grid kDisplayRight = {4200, 6135, 6240, 2175, 840};
 struct RightRow {
     int slot;
     int top;
@@ -234,8 +232,8 @@ void MainWindow::buildSettingPages()
         auto *caption = new QLabel(s->caption, page);
         caption->setObjectName(u"Label1_%1"_s.arg(slot));
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        caption->setGeometry(tw.rect(kCaptionLeft, top + (kBoxHeight - kCaptionHeight) / 2,
-                                     g.captionRight - kCaptionLeft, kCaptionHeight));
+        caption->setGeometry(tw.rect(g.captionLeft, top + (kBoxHeight - kCaptionHeight) / 2,
+                                     g.captionRight - g.captionLeft, kCaptionHeight));
         caption->setMouseTracking(true);
         caption->setProperty("slot", slot);
         caption->installEventFilter(this);
@@ -245,19 +243,14 @@ void MainWindow::buildSettingPages()
         m_captions[size_t(slot)] = caption;
     };
 
-    for (size_t p = 0; p < std::size(kSettingPages); ++p) {
-        const SettingPage &sp = kSettingPages[p];
-        QWidget *page = m_tabs->page(kPageIndex[p]);
+    for (const SettingPage &sp : kSettingPages) {
+        QWidget *page = m_tabs->page(sp.stripIndex);
         int row = 0;
         for (int slot : catalogue::tabRows(sp.tab)) {
             const auto right = std::find_if(std::begin(kDisplayRightRows), std::end(kDisplayRightRows),
                                             [&](const RightRow &r) { return r.slot == slot; });
             if (sp.tab == Tab::DisplayOptions && right != std::end(kDisplayRightRows)) {
-                Grid g = kDisplayRight;
-                addRow(page, slot, g, right->top);
-                // The right column's captions start where the left column ends.
-                m_captions[size_t(slot)]->setGeometry(tw.rect(4200, right->top + (kBoxHeight - kCaptionHeight) / 2,
-                                                              g.captionRight - 4200, kCaptionHeight));
+                addRow(page, slot, kDisplayRight, right->top);
                 continue;
             }
             addRow(page, slot, sp.grid, sp.grid.firstTop + row * kRowPitch);
