@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace vesk {
 namespace {
@@ -21,6 +22,23 @@ QMessageBox::StandardButton toStandard(Answer a)
     return QMessageBox::NoButton;
 }
 
+// Gives the keyboard back to the window that had it once a prompt closes.
+// A window manager does this by itself; without one the keyboard would go
+// nowhere and the window's shortcuts would stop working.
+class KeyboardReturns {
+public:
+    KeyboardReturns() : m_window(QApplication::activeWindow()) {}
+    ~KeyboardReturns()
+    {
+        if (m_window && m_window->isVisible())
+            m_window->activateWindow();
+    }
+    QWidget *window() const { return m_window; }
+
+private:
+    QPointer<QWidget> m_window;
+};
+
 } // namespace
 
 Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
@@ -32,8 +50,9 @@ Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
     case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
     case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
+    const KeyboardReturns keyboard;
     QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
-                    prompt, set, QApplication::activeWindow());
+                    prompt, set, keyboard.window());
     // Texts from files and paths are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     if (buttons != Buttons::Ok)
@@ -50,8 +69,9 @@ Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
 
 QString QtToolkit::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
+    const KeyboardReturns keyboard;
     bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+    const QString text = QInputDialog::getText(keyboard.window(), title, prompt,
                                                QLineEdit::Normal, defaultText, &ok);
     return ok ? text : QString();
 }

@@ -449,6 +449,10 @@ void MainWindow::showEvent(QShowEvent *event)
         move(s->availableGeometry().center() - frameGeometry().center() + pos());
     m_tabs->setCurrentIndex(0);
     m_boxes[0]->setFocus(Qt::OtherFocusReason);
+    // Ask for the keyboard: without a window manager to hand it over, the
+    // window would take typing but never become active, and its menu
+    // shortcuts would not fire.
+    activateWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
