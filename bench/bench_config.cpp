@@ -7,7 +7,6 @@
 
 #include "bench/benchtoolkit.h"
 #include "bench/configgen.h"
-#include "categories/categorylist.h"
 #include "config/configfile.h"
 #include "config/safesave.h"
 #include "toolkit/fileaccess.h"
@@ -58,21 +57,6 @@ QString folderFor(qsizetype lines)
 
 QString cfgFor(qsizetype lines) { return folderFor(lines) + QStringLiteral("/vesk.cfg"); }
 
-// What the window holds after reading the file, as the writer gets it.
-ConfigContent contentOf(ConfigData &&d)
-{
-    ConfigContent c;
-    for (size_t s = 0; s < d.values.size(); ++s)
-        c.values[s] = d.values[s].value_or(QString());
-    CategoryList list;
-    list.addMany(std::move(d.categories));
-    c.categories = list.items();
-    c.misc = std::move(d.misc);
-    c.encoding = d.encoding;
-    c.bom = d.bom;
-    return c;
-}
-
 void setSizeCounters(benchmark::State &state)
 {
     state.counters["lines"] = double(state.range(0));
@@ -96,7 +80,7 @@ void readFile(benchmark::State &state)
 void writeFile(benchmark::State &state)
 {
     DiskFileAccess disk;
-    const ConfigContent content = contentOf(parseConfigBytes(disk.read(cfgFor(state.range(0)), kMaxConfigBytes).data));
+    const ConfigContent content = contentAfterRead(parseConfigBytes(disk.read(cfgFor(state.range(0)), kMaxConfigBytes).data));
     const QString out = scratch().filePath(QStringLiteral("write-%1.cfg").arg(state.range(0)));
     for (auto _ : state) {
         const ComposeResult r = composeConfig(content);

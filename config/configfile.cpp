@@ -308,6 +308,19 @@ qsizetype composedSize(const std::vector<QString> &lines, const QString &misc)
 
 } // namespace
 
+ConfigContent contentAfterRead(ConfigData data)
+{
+    ConfigContent c;
+    for (size_t s = 0; s < data.values.size(); ++s)
+        c.values[s] = std::move(data.values[s]).value_or(QString());
+    c.categories = std::move(data.categories);
+    std::stable_sort(c.categories.begin(), c.categories.end(), categoryLess);
+    c.misc = std::move(data.misc);
+    c.encoding = data.encoding;
+    c.bom = data.bom;
+    return c;
+}
+
 QString composeText(const ConfigContent &content)
 {
     const std::vector<QString> lines = sortedLines(content);

@@ -67,6 +67,10 @@ struct ConfigContent {
     bool bom = false;
 };
 
+// What a window that was empty holds after reading data: every value, the
+// categories in list order (sorted, equal ones in file order), the misc text.
+ConfigContent contentAfterRead(ConfigData data);
+
 struct ComposeResult {
     std::optional<QByteArray> bytes;
     QString problem; // why nothing could be composed

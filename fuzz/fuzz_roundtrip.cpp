@@ -22,7 +22,6 @@
 // its bytes are that text encoded.
 
 #include "categories/category.h"
-#include "categories/categorylist.h"
 #include "config/catalogue.h"
 #include "config/configfile.h"
 #include "config/textcodec.h"
@@ -48,22 +47,6 @@ namespace {
     if (!detail.isEmpty())
         std::fprintf(stderr, "  %s\n", detail.toUtf8().constData());
     std::abort();
-}
-
-// The content the window would hand to the writer after reading d.
-ConfigContent windowContent(ConfigData &&d)
-{
-    ConfigContent c;
-    for (int s = 0; s < catalogue::kSlotCount; ++s)
-        if (d.values[size_t(s)])
-            c.values[size_t(s)] = std::move(*d.values[size_t(s)]);
-    CategoryList list;
-    list.addMany(std::move(d.categories));
-    c.categories = list.items();
-    c.misc = std::move(d.misc);
-    c.encoding = d.encoding;
-    c.bom = d.bom;
-    return c;
 }
 
 struct Written {
@@ -95,7 +78,7 @@ QString plainText(const ConfigContent &c)
 // What a save writes after reading bytes.
 Written writeOf(QByteArrayView bytes)
 {
-    const ConfigContent c = windowContent(parseConfigBytes(bytes));
+    const ConfigContent c = contentAfterRead(parseConfigBytes(bytes));
     const ComposeResult r = composeConfig(c);
     // Text that came from a file always fits the file's own encoding.
     if (!r.bytes)

@@ -168,24 +168,9 @@ private:
     bool m_categoryHeavy = false;
 };
 
-// As the window holds what was read: every value, the categories in the
-// sorted list, the misc text.
-ConfigContent asWindowHolds(const ConfigData &d)
-{
-    ConfigContent c;
-    for (size_t s = 0; s < d.values.size(); ++s)
-        c.values[s] = d.values[s].value_or(QString());
-    c.categories = d.categories;
-    std::stable_sort(c.categories.begin(), c.categories.end(), categoryLess);
-    c.misc = d.misc;
-    c.encoding = d.encoding;
-    c.bom = d.bom;
-    return c;
-}
-
 QByteArray loadAndSave(const QByteArray &bytes)
 {
-    const ComposeResult r = composeConfig(asWindowHolds(parseConfigBytes(bytes)));
+    const ComposeResult r = composeConfig(contentAfterRead(parseConfigBytes(bytes)));
     return r.bytes.value_or(QByteArray("compose failed: ") + r.problem.toUtf8());
 }
 
