@@ -3,19 +3,43 @@
 #include "categories/categorylist.h"
 #include "toolkit/toolkit.h"
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace vesk {
 
+void showCategoryProblem(Toolkit &toolkit, const QString &problem)
+{
+    toolkit.messageBox(problem, Buttons::Ok, Icon::Critical, u"Invalid category"_s);
+}
+
 bool addNewCategory(Toolkit &toolkit, CategoryList &list)
 {
-    const QString name = toolkit.inputBox(u"Category Name:"_s, u"New Category"_s, QString());
-    if (name.isEmpty())
-        return false;
-    const QString image = toolkit.inputBox(u"Image file:"_s, u"New Category"_s, u"/file/"_s);
-    if (image.isEmpty())
-        return false;
-    list.add(Category{name, image});
+    // A refused answer is asked for again with what was typed, so that
+    // nothing typed is lost; an empty answer ends the command.
+    Category c;
+    for (QString typed;;) {
+        c.name = toolkit.inputBox(u"Category Name:"_s, u"New Category"_s, typed);
+        if (c.name.isEmpty())
+            return false;
+        const QString problem = Category{c.name, QString()}.problem();
+        if (problem.isEmpty())
+            break;
+        showCategoryProblem(toolkit, problem);
+        typed = c.name;
+    }
+    for (QString typed = u"/file/"_s;;) {
+        c.image = toolkit.inputBox(u"Image file:"_s, u"New Category"_s, typed);
+        if (c.image.isEmpty())
+            return false;
+        const QString problem = c.problem();
+        if (problem.isEmpty())
+            break;
+        showCategoryProblem(toolkit, problem);
+        typed = c.image;
+    }
+    list.add(std::move(c));
     return true;
 }
 

@@ -28,6 +28,18 @@ int compareItems(const Category &a, const Category &b)
 
 } // namespace
 
+QString Category::problem() const
+{
+    const auto hasBreak = [](const QString &t) { return t.contains(u'\r') || t.contains(u'\n'); };
+    if (name.contains(u'|') || hasBreak(name))
+        return QStringLiteral("A category name cannot contain \"|\" or a line break: the cfg file keeps the name "
+                              "and the image file on one line, separated by \"|\". Please type the name without it.");
+    if (hasBreak(image))
+        return QStringLiteral("An image file name cannot contain a line break: the cfg file keeps the name and the "
+                              "image file on one line.");
+    return {};
+}
+
 QString Category::itemText() const { return name + QLatin1Char('\t') + image; }
 
 QString Category::value() const { return name + QLatin1Char('|') + image; }

@@ -1,6 +1,8 @@
 #include "categories/categorydialog.h"
 
+#include "categories/addcategory.h"
 #include "categories/categorylist.h"
+#include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
 
@@ -44,6 +46,7 @@ CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *ow
         e->setObjectName(QString::fromLatin1(name));
         e->setMaxLength(std::numeric_limits<int>::max());
         e->setGeometry(r);
+        keepSingleLine(e);
         return e;
     };
     auto button = [&](const char *name, const QString &text, QRect r) {
@@ -111,7 +114,14 @@ void CategoryDialog::deleteCategory()
 
 void CategoryDialog::editCategory()
 {
-    m_list.replace(m_row, Category{m_name->text(), m_image->text()});
+    Category edited{m_name->text(), m_image->text()};
+    // Refused: the dialog stays open with what was typed.
+    if (const QString problem = edited.problem(); !problem.isEmpty()) {
+        showCategoryProblem(m_toolkit, problem);
+        (Category{edited.name, QString()}.problem().isEmpty() ? m_image : m_name)->setFocus();
+        return;
+    }
+    m_list.replace(m_row, std::move(edited));
     emit categoryChanged();
     finish();
 }

@@ -1,5 +1,7 @@
 #include "config/configfile.h"
 
+#include "toolkit/fileaccess.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -7,9 +9,12 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <new>
+#include <string_view>
 #include <utility>
 
 using namespace Qt::StringLiterals;
+using namespace std::string_view_literals;
 
 namespace vesk {
 
@@ -200,6 +205,30 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
     return d;
 }
 
+LoadedConfig loadConfig(FileAccess &files, const QString &path)
+{
+    LoadedConfig out;
+    try {
+        ReadResult r = files.read(path, kMaxConfigBytes);
+        if (!r.ok) {
+            out.reason = r.error;
+            return out;
+        }
+        if (const QString refused = refusedEncoding(r.data); !refused.isEmpty()) {
+            out.reason = refused;
+            return out;
+        }
+        out.stamp = DiskStamp::of(files.status(path), r.data);
+        ConfigData data = parseConfigBytes(r.data);
+        r.data = QByteArray(); // the text is all that is needed from here on
+        out.data = std::move(data);
+    } catch (const std::bad_alloc &) {
+        out = LoadedConfig();
+        out.reason = u"there is not enough memory to read it"_s;
+    }
+    return out;
+}
+
 namespace {
 
 bool lineLess(const QString &a, const QString &b)
@@ -338,19 +367,29 @@ QString composeText(const ConfigContent &content)
     return out;
 }
 
-ComposeResult composeConfig(const ConfigContent &content)
+ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes)
 {
     ComposeResult r;
     const Encoding enc = content.encoding;
     const QString encName = encodingName(enc);
     for (const Setting &s : catalogue::settings()) {
-        if (firstUnencodable(content.values[s.slot], enc) >= 0) {
+        const QString &v = content.values[s.slot];
+        if (v.contains(u'\r') || v.contains(u'\n')) {
+            r.problem = u"the setting \"%1\" (%2) holds a line break, which would make a line of its own in the file"_s
+                            .arg(s.caption, s.key);
+            return r;
+        }
+        if (firstUnencodable(v, enc) >= 0) {
             r.problem = u"the setting \"%1\" (%2) holds characters that cannot be written in the file's encoding (%3)"_s
                             .arg(s.caption, s.key, encName);
             return r;
         }
     }
     for (const Category &c : content.categories) {
+        if (const QString problem = c.problem(); !problem.isEmpty()) {
+            r.problem = u"the category \"%1\" cannot be written: %2"_s.arg(c.name, problem);
+            return r;
+        }
         if (firstUnencodable(c.name, enc) >= 0 || firstUnencodable(c.image, enc) >= 0) {
             r.problem = u"the category \"%1\" holds characters that cannot be written in the file's encoding (%2)"_s
                             .arg(c.name, encName);
@@ -410,8 +449,26 @@ ComposeResult composeConfig(const ConfigContent &content)
                         .arg(encName);
         return r;
     }
+    if (bytes.size() > maxBytes) {
+        r.problem = u"the file would be %1 bytes long, more than the %2 bytes the editor can open again"_s.arg(
+            bytes.size()).arg(maxBytes);
+        return r;
+    }
     r.bytes = std::move(bytes);
     return r;
+}
+
+QString refusedEncoding(QByteArrayView bytes)
+{
+    // UTF-32 first: its little-endian mark begins like UTF-16's.
+    const char *name = bytes.startsWith("\xFF\xFE\0\0"sv) || bytes.startsWith("\0\0\xFE\xFF"sv) ? "UTF-32"
+                       : bytes.startsWith("\xFF\xFE"sv) || bytes.startsWith("\xFE\xFF"sv)     ? "UTF-16"
+                                                                                              : nullptr;
+    if (!name)
+        return {};
+    return u"the file is encoded in %1 (it begins with a %1 byte order mark); the editor reads and writes "
+           "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s
+        .arg(QLatin1StringView(name));
 }
 
 QString backupPathFor(const QString &configPath)

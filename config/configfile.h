@@ -2,6 +2,7 @@
 
 #include "categories/category.h"
 #include "config/catalogue.h"
+#include "config/diskstamp.h"
 #include "config/textcodec.h"
 
 #include <QByteArray>
@@ -58,6 +59,18 @@ struct ConfigData {
 ConfigData parseConfig(QStringView text);
 ConfigData parseConfigBytes(QByteArrayView bytes);
 
+class FileAccess;
+
+// A configuration file read from disk: what it holds and its stamp, or why
+// it could not be used (the file is missing, not a regular file, too large,
+// in an encoding the editor does not write, or memory ran out).
+struct LoadedConfig {
+    std::optional<ConfigData> data;
+    DiskStamp stamp;
+    QString reason;
+};
+LoadedConfig loadConfig(FileAccess &files, const QString &path);
+
 // What the writer needs from the window.
 struct ConfigContent {
     std::array<QString, catalogue::kSlotCount> values; // empty = absent
@@ -79,9 +92,16 @@ struct ComposeResult {
 // The setting lines, " = ", and numbered category lines in one ascending
 // order, letter case ignored; then the misc text; every line ends in CR LF.
 QString composeText(const ConfigContent &content);
-// The same, encoded; fails, naming the culprit, when something cannot be
-// written in the file's encoding.
-ComposeResult composeConfig(const ConfigContent &content);
+// The same, encoded. Fails, naming the culprit, when something cannot be
+// written in the file's encoding, a value or category holds a line break (it
+// would become a line of its own), or the file would be larger than maxBytes
+// (the reader would refuse it at the next start).
+ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes = kMaxConfigBytes);
+
+// Why bytes read as a configuration file must not be loaded, or empty: a
+// file in an encoding of 16 or 32 bits would be written back as 8-bit text
+// with line ends between its code units.
+QString refusedEncoding(QByteArrayView bytes);
 
 // The backup of a configuration file: "old" before the extension
 // ("vesk.cfg" -> "veskold.cfg"), beside the file.

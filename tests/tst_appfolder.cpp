@@ -58,25 +58,41 @@ void TstAppFolder::choice_data()
 {
     QTest::addColumn<bool>("inInstalledBin");
     QTest::addColumn<bool>("writable");
-    QTest::addColumn<bool>("perUser");
+    QTest::addColumn<bool>("besideIni"); // a location file beside the program
+    QTest::addColumn<bool>("userIni");   // one in the per-user folder
+    QTest::addColumn<QString>("read");   // "program" or "user"
+    QTest::addColumn<QString>("write");
 
-    QTest::newRow("portable: writable, elsewhere") << false << true << false;
-    QTest::newRow("installed, writable (root)") << true << true << true;
-    QTest::newRow("installed, read-only") << true << false << true;
-    QTest::newRow("unwritable portable copy") << false << false << true;
+    QTest::newRow("portable: writable, elsewhere") << false << true << false << false << u"program"_s << u"program"_s;
+    QTest::newRow("installed, writable (root)") << true << true << false << false << u"user"_s << u"user"_s;
+    QTest::newRow("installed, read-only") << true << false << false << false << u"user"_s << u"user"_s;
+    QTest::newRow("unwritable portable copy") << false << false << false << false << u"user"_s << u"user"_s;
+    // A location file beside the program is read where it stands.
+    QTest::newRow("installed, writable, ini beside") << true << true << true << true << u"program"_s << u"program"_s;
+    QTest::newRow("read-only, ini beside") << true << false << true << false << u"program"_s << u"user"_s;
+    QTest::newRow("read-only, ini beside, user's own") << false << false << true << true << u"user"_s << u"user"_s;
 }
 
 void TstAppFolder::choice()
 {
     QFETCH(bool, inInstalledBin);
     QFETCH(bool, writable);
-    QFETCH(bool, perUser);
+    QFETCH(bool, besideIni);
+    QFETCH(bool, userIni);
+    QFETCH(QString, read);
+    QFETCH(QString, write);
 
     QTemporaryDir tmp;
     const QString program = tmp.filePath(u"bin"_s);
     QVERIFY(QDir().mkpath(program));
     // Nested two deep: the per-user folder's parent need not exist either.
     const QString userFolder = tmp.filePath(u"home/.config/veskfrontend"_s);
+    if (besideIni)
+        writeBytes(program + u'/' + kIni, "Path=/srv/vesk.cfg\r\n");
+    if (userIni) {
+        QVERIFY(QDir().mkpath(userFolder));
+        writeBytes(userFolder + u'/' + kIni, "Path=/home/me/vesk.cfg\r\n");
+    }
 
     FolderFacts facts;
     facts.programFolder = program;
@@ -88,13 +104,15 @@ void TstAppFolder::choice()
         return writable;
     };
 
-    const QString chosen = chooseDataFolder(facts);
-    QCOMPARE(chosen, perUser ? userFolder : program);
+    const DataFolders chosen = chooseDataFolders(facts);
+    auto folder = [&](const QString &which) { return which == u"user"_s ? userFolder : program; };
+    QCOMPARE(chosen.read, folder(read));
+    QCOMPARE(chosen.write, folder(write));
     // The program's folder is the one that must be writable.
-    for (const QString &folder : asked)
-        QCOMPARE(folder, program);
+    for (const QString &f : asked)
+        QCOMPARE(f, program);
     // The per-user folder is made when it is chosen, and only then.
-    QCOMPARE(QFileInfo(userFolder).isDir(), perUser);
+    QCOMPARE(QFileInfo(userFolder).isDir(), userIni || read == u"user"_s || write == u"user"_s);
 }
 
 void TstAppFolder::installedFolderReachedThroughALink()
@@ -111,11 +129,11 @@ void TstAppFolder::installedFolderReachedThroughALink()
     facts.installedBinFolder = tmp.filePath(u"bin"_s);
     facts.perUserFolder = tmp.filePath(u"user"_s);
     facts.canWrite = [](const QString &) { return true; };
-    QCOMPARE(chooseDataFolder(facts), tmp.filePath(u"user"_s));
+    QCOMPARE(chooseDataFolders(facts).read, tmp.filePath(u"user"_s));
 
     facts.programFolder = tmp.filePath(u"bin/"_s);
     facts.installedBinFolder = real + u"/../bin"_s;
-    QCOMPARE(chooseDataFolder(facts), tmp.filePath(u"user"_s));
+    QCOMPARE(chooseDataFolders(facts).read, tmp.filePath(u"user"_s));
 }
 
 void TstAppFolder::noPerUserFolderAtAll()
@@ -126,7 +144,7 @@ void TstAppFolder::noPerUserFolderAtAll()
     facts.programFolder = tmp.path();
     facts.installedBinFolder = tmp.path();
     facts.canWrite = [](const QString &) { return false; };
-    QCOMPARE(chooseDataFolder(facts), tmp.path());
+    QCOMPARE(chooseDataFolders(facts).read, tmp.path());
 }
 
 void TstAppFolder::writableFolders()
@@ -265,7 +283,7 @@ void TstAppFolder::unreachablePerUserFolderOnDisk()
     facts.installedBinFolder = app.path();
     facts.perUserFolder = tmp.filePath(u"blocker/veskfrontend"_s);
     facts.canWrite = [](const QString &) { return true; };
-    const QString data = chooseDataFolder(facts);
+    const QString data = chooseDataFolders(facts).read;
     QCOMPARE(data, facts.perUserFolder);
 
     const QString cfg = tmp.filePath(kCfg);

@@ -127,6 +127,8 @@ private slots:
     void latin1FileRefusesWhatItCannotHold();
     void unreadablePaths_data();
     void unreadablePaths();
+    void wideEncodingsAreRefused_data();
+    void wideEncodingsAreRefused();
     void pathWithSpacesAndNonAscii();
     void badLocationFile_data();
     void badLocationFile();
@@ -347,11 +349,12 @@ void TstBadInput::latin1FileRefusesWhatItCannotHold()
 void TstBadInput::unreadablePaths_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("directory") << u"directory"_s;
-    QTest::newRow("FIFO") << u"fifo"_s;
-    QTest::newRow("/dev/zero") << u"device"_s;
-    QTest::newRow("dangling symlink") << u"dangling"_s;
-    QTest::newRow("file over 64 MiB") << u"huge"_s;
+    QTest::addColumn<QString>("reason"); // said after the message's own words
+    QTest::newRow("directory") << u"directory"_s << u"Is a directory"_s;
+    QTest::newRow("FIFO") << u"fifo"_s << u"not a regular file"_s;
+    QTest::newRow("/dev/zero") << u"device"_s << u"not a regular file"_s;
+    QTest::newRow("dangling symlink") << u"dangling"_s << u"No such file or directory"_s;
+    QTest::newRow("file over 64 MiB") << u"huge"_s << u"the file is larger than 67108864 bytes"_s;
 }
 
 // The configuration path of the given kind in the editor's folder.
@@ -377,13 +380,15 @@ static QString makeUnreadable(Editor &e, const QString &kind)
 void TstBadInput::unreadablePaths()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, reason);
     Editor e;
     const QString cfg = makeUnreadable(e, kind);
     const mode_t modeBefore = modeOf(cfg);
     QVERIFY(modeBefore != 0 || kind == u"dangling"_s);
     e.pointAt(cfg);
     MainWindow &w = e.start(); // nothing typed: the question is cancelled
-    QCOMPARE(e.prompts(), (QStringList{u"ERROR: Could not find the cfg file at "_s + cfg + kReadError,
+    QCOMPARE(e.prompts(), (QStringList{u"ERROR: Could not find the cfg file at "_s + cfg + kReadError
+                                           + u"\n\nReason: "_s + reason,
                                        u"Change cfg Location: What is the path and filename of your cfg file?"_s}));
     QCOMPARE(e.tk->prompts()[0].icon, Icon::Critical);
     QCOMPARE(e.tk->prompts()[1].defaultText, cfg);
@@ -417,6 +422,35 @@ void TstBadInput::unreadablePaths()
     QCOMPARE(w2.valueBox(27)->text(), u"6969"_s);
     QCOMPARE(w2.configPath(), good);
     QCOMPARE(w2.changedFlag(), u"0"_s);
+}
+
+// A file of 16- or 32-bit code units would be read as Latin-1 and written
+// back with line ends between its units: it is refused, naming the encoding,
+// and left as it is.
+void TstBadInput::wideEncodingsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("encoding");
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEp\0o\0r\0t\0\r\0\n\0", 14) << u"UTF-16"_s;
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0p\0\n", 6) << u"UTF-16"_s;
+    QTest::newRow("UTF-32 LE") << QByteArray("\xFF\xFE\0\0p\0\0\0", 8) << u"UTF-32"_s;
+    QTest::newRow("UTF-32 BE") << QByteArray("\0\0\xFE\xFF\0\0\0p", 8) << u"UTF-32"_s;
+}
+
+void TstBadInput::wideEncodingsAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, encoding);
+    Editor e;
+    const QString cfg = e.path(u"vesk.cfg"_s);
+    writeBytes(cfg, bytes);
+    e.pointAt(cfg);
+    MainWindow &w = e.start();
+    QCOMPARE(e.prompts().size(), 2);
+    QVERIFY2(e.prompts()[0].contains(u"Reason: the file is encoded in %1"_s.arg(encoding)),
+             qPrintable(e.prompts()[0]));
+    QCOMPARE(w.miscText()->toPlainText(), QString());
+    QCOMPARE(readBytes(cfg), bytes);
 }
 
 void TstBadInput::pathWithSpacesAndNonAscii()
@@ -487,7 +521,7 @@ void TstBadInput::badLocationFile()
     } else {
         QVERIFY2(shown.size() == 2, qPrintable(shown.join(u'\n').left(300)));
         QVERIFY2(shown[0].startsWith(u"ERROR: Could not find the cfg file at "_s), qPrintable(shown[0]));
-        QVERIFY(shown[0].endsWith(kReadError));
+        QVERIFY(shown[0].contains(kReadError + u"\n\nReason: "_s));
         QCOMPARE(shown[1], u"Change cfg Location: What is the path and filename of your cfg file?"_s);
         QCOMPARE(w.valueBox(27)->text(), QString());
     }

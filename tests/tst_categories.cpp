@@ -157,18 +157,78 @@ private slots:
         QCOMPARE(items(), (QStringList{u"Alpha\ta.png"_s, u"beta\t/file/"_s, u"Gamma\tg.png"_s}));
         QCOMPARE(s->w.changedFlag(), u"1"_s);
         add(u"Alpha"_s, u"a.png"_s);
-        add(u"  Pipe|name"_s, u"img|x"_s);
-        QCOMPARE(items(), (QStringList{u"  Pipe|name\timg|x"_s, u"Alpha\ta.png"_s, u"Alpha\ta.png"_s,
+        add(u"  Pipe"_s, u"img|x"_s);
+        QCOMPARE(items(), (QStringList{u"  Pipe\timg|x"_s, u"Alpha\ta.png"_s, u"Alpha\ta.png"_s,
                                        u"beta\t/file/"_s, u"Gamma\tg.png"_s}));
-        QCOMPARE(saved(), QByteArray("vesk_tag1 =   Pipe|name|img|x\r\n"
+        QCOMPARE(saved(), QByteArray("vesk_tag1 =   Pipe|img|x\r\n"
                                      "vesk_tag2 = Alpha|a.png\r\n"
                                      "vesk_tag3 = Alpha|a.png\r\n"
                                      "vesk_tag4 = beta|/file/\r\n"
                                      "vesk_tag5 = Gamma|g.png\r\n"));
-        // Read back, a name is cut at its first "|"; the image keeps the rest.
+        // Read back, the image keeps its "|".
         Session again;
         again.load(readBytes(s->cfg()));
-        QCOMPARE(again.w.categories()->at(0), (Category{u"  Pipe"_s, u"name|img|x"_s}));
+        QCOMPARE(again.w.categories()->at(0), (Category{u"  Pipe"_s, u"img|x"_s}));
+    }
+
+    // A name holding "|" would be cut there by the next read, and a line
+    // break in a name or image would split the line: Add New Category and
+    // Edit refuse them, keep what was typed, and leave the list as it was.
+    void refusedNameOrImage_data()
+    {
+        QTest::addColumn<bool>("edit"); // through the dialog, else Add New Category
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("image");
+        for (bool edit : {false, true}) {
+            const char *how = edit ? "edit: " : "add: ";
+            QTest::addRow("%sbar in name", how) << edit << u"Pipe|name"_s << u"p.png"_s;
+            QTest::addRow("%sLF in name", how) << edit << u"A\nport = 1"_s << u"p.png"_s;
+            QTest::addRow("%sCR in image", how) << edit << u"Pipe"_s << u"p.png\rport = 1"_s;
+        }
+    }
+    void refusedNameOrImage()
+    {
+        QFETCH(bool, edit);
+        QFETCH(QString, name);
+        QFETCH(QString, image);
+        start(kThree);
+        const QStringList before = items();
+        const Category typed{name, image};
+        const bool badName = !Category{name, QString()}.problem().isEmpty();
+        const QString refusal = message(u"Invalid category"_s, typed.problem(), Buttons::Ok, Icon::Critical);
+        if (edit) {
+            doubleClickRow(0);
+            // Pasted text: the boxes keep to one line, a break becomes a space.
+            dialog()->nameBox()->setText(name);
+            dialog()->imageBox()->setText(image);
+            const Category shownInBoxes{QString(name).replace(u'\n', u' '), QString(image).replace(u'\r', u' ')};
+            QCOMPARE(dialog()->nameBox()->text(), shownInBoxes.name);
+            QCOMPARE(dialog()->imageBox()->text(), shownInBoxes.image);
+            click(dialog()->editButton());
+            if (name.contains(u'|')) {
+                QCOMPARE(shown(s->tk), QStringList{refusal});
+                QVERIFY(dialogOpen());
+                QCOMPARE(dialog()->nameBox()->text(), name);
+                QCOMPARE(items(), before);
+            } else {
+                QCOMPARE(shown(s->tk), QStringList());
+                QVERIFY(items().contains(shownInBoxes.itemText()));
+            }
+            return;
+        }
+        s->tk.type(name);
+        if (!badName)
+            s->tk.type(image);
+        s->tk.type(QString()); // cancels the question asked again
+        click(s->w.addCategoryButton());
+        QStringList expected{nameInput()};
+        if (!badName)
+            expected << imageInput();
+        expected << refusal
+                 << (badName ? input(u"New Category"_s, u"Category Name:"_s, name)
+                             : input(u"New Category"_s, u"Image file:"_s, image));
+        QCOMPARE(shown(s->tk), expected);
+        QCOMPARE(items(), before);
     }
 
     // The file's numbers are ignored; a save numbers the items in list order.

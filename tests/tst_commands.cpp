@@ -414,49 +414,92 @@ private slots:
         QCOMPARE(readBytes(other), kOther);
     }
 
-    // A path that cannot be read is recorded first, then reported, and the
-    // question comes again until a read succeeds or the user cancels.
+    // A path that cannot be read changes nothing: not the window, its
+    // edits, the path or the location file. The question comes again until
+    // a read succeeds or the user cancels.
     void unreadablePathAsksAgain_data()
     {
         QTest::addColumn<QString>("bad");
-        QTest::newRow("missing file") << u"missing.cfg"_s;
-        QTest::newRow("directory") << u"sub"_s;
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<Answer>("saveFirst"); // the answer to "save first?"
+        QTest::newRow("missing file") << u"missing.cfg"_s << u"No such file or directory"_s << Answer::No;
+        QTest::newRow("directory") << u"sub"_s << u"Is a directory"_s << Answer::No;
+        QTest::newRow("missing, edits saved first") << u"missing.cfg"_s << u"No such file or directory"_s
+                                                    << Answer::Yes;
     }
     void unreadablePathAsksAgain()
     {
         QFETCH(QString, bad);
+        QFETCH(QString, reason);
+        QFETCH(Answer, saveFirst);
         Session s;
         s.load(kBase);
+        makeEdit(s, Edit::Box);
         QVERIFY(QDir(s.dir.path()).mkdir(u"sub"_s));
         const QString badPath = s.file(bad);
         const QString other = s.file(u"other.cfg"_s);
         writeBytes(other, kOther);
-        QByteArray iniAtError;
+        const QByteArray ini = readBytes(s.ini());
+        auto unchanged = [&] {
+            QCOMPARE(readBytes(s.ini()), ini);
+            QCOMPARE(s.w.configPath(), s.cfg());
+            QCOMPARE(s.w.valueBox(27)->text(), u"69690"_s);
+            QCOMPARE(s.w.categories()->count(), 1);
+            QCOMPARE(s.w.miscText()->toPlainText(), u"# a note\n"_s);
+        };
         s.tk.onPrompt = [&](const ScriptedToolkit::Prompt &p) {
             if (p.title == u"ERROR"_s)
-                iniAtError = readBytes(s.ini());
+                unchanged();
         };
+        const QStringList asked{changeLocationInput(s.cfg()),
+                                message(u"Save changes?"_s,
+                                        u"Would you like to save the cfg file before opening another one?"_s,
+                                        Buttons::YesNoCancel, Icon::None, Answer::Yes)};
+        const QStringList saved = saveFirst == Answer::Yes ? QStringList{savedMessage()} : QStringList();
+
+        // Cancelled after the error: everything as it was, edits included.
         s.tk.type(badPath);
+        s.tk.answer(saveFirst);
+        s.tk.type(QString());
+        s.action("menChangecfg")->trigger();
+        const QStringList retried{readFailedMessage(badPath, reason), changeLocationInput(badPath)};
+        QCOMPARE(shown(s.tk), asked + saved + retried);
+        unchanged();
+        QCOMPARE(s.w.changedFlag(), saveFirst == Answer::Yes ? u"0"_s : u"1"_s);
+        QCOMPARE(readBytes(s.cfg()), saveFirst == Answer::Yes ? kEditedSaved : kBase);
+
+        // Answered again with a good file: that one is opened and recorded.
+        s.tk.clearPrompts();
+        s.tk.type(badPath);
+        if (saveFirst == Answer::No)
+            s.tk.answer(Answer::No);
         s.tk.type(other);
         s.action("menChangecfg")->trigger();
-        QCOMPARE(shown(s.tk), (QStringList{changeLocationInput(s.cfg()), readFailedMessage(badPath),
-                                           changeLocationInput(badPath)}));
-        QCOMPARE(iniAtError, "Path=" + badPath.toUtf8() + "\r\n");
+        QCOMPARE(shown(s.tk).last(), changeLocationInput(badPath));
         QCOMPARE(readBytes(s.ini()), "Path=" + other.toUtf8() + "\r\n");
         QCOMPARE(s.w.configPath(), other);
         QCOMPARE(s.w.valueBox(72)->text(), u"Away"_s);
         QCOMPARE(s.w.categories()->count(), 1);
         QCOMPARE(s.w.changedFlag(), u"0"_s);
+    }
 
-        // Cancelling the retry leaves the bad path recorded.
-        s.tk.clearPrompts();
-        s.tk.type(badPath);
-        s.tk.type(QString());
+    // A relative path in the location file or typed as the answer is taken
+    // from the location file's folder, wherever the editor was started.
+    void relativePathsFromTheLocationFilesFolder()
+    {
+        Session s;
+        QVERIFY(QDir(s.dir.path()).mkdir(u"etc"_s));
+        writeBytes(s.file(u"etc/vesk.cfg"_s), kOther);
+        writeBytes(s.ini(), "Path=etc/vesk.cfg\r\n");
+        s.w.load();
+        QCOMPARE(shown(s.tk), QStringList());
+        QCOMPARE(s.w.configPath(), s.file(u"etc/vesk.cfg"_s));
+        QCOMPARE(s.w.valueBox(72)->text(), u"Away"_s);
+        // A typed relative answer too, recorded as the full path it named.
+        s.tk.type(u"etc/../etc/vesk.cfg"_s);
         s.action("menChangecfg")->trigger();
-        QCOMPARE(shown(s.tk), (QStringList{changeLocationInput(other), readFailedMessage(badPath),
-                                           changeLocationInput(badPath)}));
-        QCOMPARE(readBytes(s.ini()), "Path=" + badPath.toUtf8() + "\r\n");
-        QCOMPARE(s.w.changedFlag(), u"0"_s);
+        QCOMPARE(s.w.configPath(), s.file(u"etc/../etc/vesk.cfg"_s));
+        QCOMPARE(readBytes(s.ini()), "Path=" + s.file(u"etc/../etc/vesk.cfg"_s).toUtf8() + "\r\n");
     }
 
     // A configuration kept in another folder is saved there, with its backup.

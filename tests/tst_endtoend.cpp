@@ -6,6 +6,7 @@
 #include "toolkit/qttoolkit.h"
 #include "windowfixture.h"
 
+#include <QClipboard>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -29,6 +30,7 @@ public:
     explicit FolderToolkit(QString folder) : m_folder(std::move(folder)) {}
     QString appFolder() override { return m_folder; }
     QString dataFolder() override { return m_folder; }
+    QString writableDataFolder() override { return m_folder; }
     void end() override { ++ends; }
     int ends = 0;
 
@@ -212,6 +214,75 @@ private slots:
         QCOMPARE(tk.ends, 1);
         QCOMPARE(readBytes(cfg), QByteArray("vesk_allow_search = 1\r\n"));
         QVERIFY(!QFile::exists(dir.filePath(u"veskold.cfg"_s)));
+    }
+
+    // Escape and a question's close button withdraw it: the editor stays
+    // open with its edits and writes nothing. Only No discards.
+    void dismissingAQuestionKeepsTheEdits_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("escape"); // else the box's close button
+        QTest::newRow("Quit, Escape") << u"quit"_s << true;
+        QTest::newRow("Quit, close button") << u"quit"_s << false;
+        QTest::newRow("window's close button, Escape") << u"close"_s << true;
+        QTest::newRow("Change cfg Location's save question, Escape") << u"change"_s << true;
+        QTest::newRow("Change cfg Location's save question, close button") << u"change"_s << false;
+    }
+    void dismissingAQuestionKeepsTheEdits()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, escape);
+        QTemporaryDir dir;
+        FolderToolkit tk(dir.path());
+        const QString cfg = dir.filePath(u"vesk.cfg"_s);
+        writeBytes(dir.filePath(u"veskfrontend.ini"_s), "Path=" + cfg.toUtf8() + "\r\n");
+        writeBytes(cfg, kRealistic);
+        writeBytes(dir.filePath(u"other.cfg"_s), "port = 1\r\n");
+        MainWindow w(tk);
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClicks(w.valueBox(0), u"1"_s);
+
+        ModalAnswerer answerer;
+        const ModalAnswerer::Action dismiss = escape
+            ? ModalAnswerer::Action([](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); })
+            : ModalAnswerer::Action([](QDialog *d) { d->close(); });
+        if (command == u"change"_s) {
+            answerer.actions = {ModalAnswerer::typeAndOk(dir.filePath(u"other.cfg"_s)), dismiss};
+            w.findChild<QAction *>(u"menChangecfg"_s)->trigger();
+        } else {
+            answerer.actions = {dismiss};
+            if (command == u"quit"_s)
+                QTest::mouseClick(w.quitButton(), Qt::LeftButton);
+            else
+                w.close();
+        }
+        QCOMPARE(answerer.seen.size(), command == u"change"_s ? 2 : 1);
+        QCOMPARE(tk.ends, 0);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.valueBox(0)->text(), u"1"_s);
+        QCOMPARE(w.changedFlag(), u"1"_s);
+        QCOMPARE(w.configPath(), cfg);
+        QCOMPARE(readBytes(cfg), kRealistic);
+        QVERIFY(!QFile::exists(dir.filePath(u"veskold.cfg"_s)));
+    }
+
+    // A paste never splits a value into lines of the file: each line break
+    // becomes a space. (Pasted as it was, it added a category and a second
+    // port line.)
+    void pastedLineBreaksStayInTheValue()
+    {
+        Session s;
+        s.load("port = 6969\r\n");
+        QVERIFY(s.show());
+        QLineEdit *allowSearch = s.w.valueBox(0);
+        allowSearch->setFocus();
+        QGuiApplication::clipboard()->setText(u"1\nvesk_tag99 = Injected|x\r\nport = 1"_s);
+        QTest::keyClick(allowSearch, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(allowSearch->text(), u"1 vesk_tag99 = Injected|x port = 1"_s);
+        QVERIFY(s.w.save());
+        QCOMPARE(readBytes(s.cfg()), QByteArray("port = 6969\r\nvesk_allow_search = 1 vesk_tag99 = Injected|x port = 1\r\n"));
     }
 
     // Load and save, then load that and save again: the same bytes both

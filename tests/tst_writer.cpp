@@ -45,6 +45,7 @@ private slots:
     void barInName();
     void unencodableText_data();
     void unencodableText();
+    void tooLargeToOpenAgain();
     void latin1FileKeepsLatin1();
     void backupPath_data();
     void backupPath();
@@ -200,6 +201,14 @@ void TstWriter::unencodableText_data()
     QTest::newRow("euro in an image") << latin1 << 2 << u"€.png"_s << QStringList{u"Films"_s};
     QTest::newRow("euro in the Raw text") << latin1 << 3 << u"# €"_s << QStringList{u"Raw"_s};
     QTest::newRow("lone surrogate") << utf8 << 0 << QString(QChar(0xD800)) << QStringList{u"\"Realm\""_s, u"vesk_realm"_s};
+    // A break would make a line of its own, read back as another setting or
+    // category; a "|" would cut the name when read back.
+    QTest::newRow("LF in a setting") << utf8 << 0 << u"1\nvesk_tag99 = Injected|x"_s
+                                     << QStringList{u"\"Realm\""_s, u"vesk_realm"_s, u"line break"_s};
+    QTest::newRow("CR in a setting") << utf8 << 0 << u"1\rport = 1"_s << QStringList{u"vesk_realm"_s, u"line break"_s};
+    QTest::newRow("bar in a name") << utf8 << 1 << u"a|b"_s << QStringList{u"a|b"_s, u"\"|\""_s};
+    QTest::newRow("LF in a name") << utf8 << 1 << u"a\nb"_s << QStringList{u"line break"_s};
+    QTest::newRow("CR LF in an image") << utf8 << 2 << u"f.png\r\nport = 1"_s << QStringList{u"Films"_s, u"line break"_s};
 }
 
 void TstWriter::unencodableText()
@@ -223,6 +232,18 @@ void TstWriter::unencodableText()
     QVERIFY(!r.bytes);
     for (const QString &n : named)
         QVERIFY2(r.problem.contains(n), qPrintable(r.problem));
+}
+
+// Line ends grow by a CR each when written: a file that would outgrow what
+// the reader opens is refused instead of written.
+void TstWriter::tooLargeToOpenAgain()
+{
+    ConfigContent c;
+    c.misc = QString(1000, u'\n');
+    QCOMPARE(composeConfig(c, 2002).bytes->size(), 2002);
+    const ComposeResult r = composeConfig(c, 2001);
+    QVERIFY(!r.bytes);
+    QVERIFY2(r.problem.contains(u"2002 bytes"_s) && r.problem.contains(u"2001 bytes"_s), qPrintable(r.problem));
 }
 
 void TstWriter::latin1FileKeepsLatin1()

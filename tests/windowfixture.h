@@ -94,12 +94,14 @@ inline QString saveFailedMessage(const QString &path, const QString &reason)
                    Buttons::Ok, Icon::Critical);
 }
 
-inline QString readFailedMessage(const QString &path)
+inline QString readFailedMessage(const QString &path,
+                                 const QString &reason = QStringLiteral("No such file or directory"))
 {
     return message(QStringLiteral("ERROR"),
                    QStringLiteral("Could not find the cfg file at ") + path +
                        QStringLiteral(" or that file contains some type o really bad errors.  Please give "
-                                      "me a working cfg file"),
+                                      "me a working cfg file\n\nReason: ") +
+                       reason,
                    Buttons::Ok, Icon::Critical);
 }
 

@@ -1,5 +1,7 @@
 #include "toolkit/appfolder.h"
 
+#include "config/locationfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -36,22 +38,27 @@ bool folderWritable(const QString &folder)
     return !folder.isEmpty() && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
 }
 
-QString chooseDataFolder(const FolderFacts &facts)
+DataFolders chooseDataFolders(const FolderFacts &facts)
 {
-    const bool installed = sameFolder(facts.programFolder, facts.installedBinFolder);
+    const QString program = QDir::cleanPath(facts.programFolder);
     const auto canWrite = facts.canWrite ? facts.canWrite : folderWritable;
     const bool writable = canWrite(facts.programFolder);
-    if (!installed && writable)
-        return QDir::cleanPath(facts.programFolder);
+    const QString iniName = QString::fromLatin1(kLocationFileName);
+    const bool besideExists = QFileInfo::exists(program + u'/' + iniName);
+    if (besideExists && writable)
+        return {program, program};
+    const bool installed = sameFolder(facts.programFolder, facts.installedBinFolder);
     // Without a per-user folder (no home at all) the program folder is the
     // only place left; its write then fails with the usual message.
-    if (facts.perUserFolder.isEmpty())
-        return QDir::cleanPath(facts.programFolder);
+    if ((!besideExists && !installed && writable) || facts.perUserFolder.isEmpty())
+        return {program, program};
     const QString perUser = QDir::cleanPath(facts.perUserFolder);
     // A folder that cannot be made shows up as a failed write of the
     // location file, with its message; nothing to report here.
     QDir().mkpath(perUser);
-    return perUser;
+    if (besideExists && !QFileInfo::exists(perUser + u'/' + iniName))
+        return {program, perUser};
+    return {perUser, perUser};
 }
 
 FolderFacts runningFolderFacts()

@@ -1,10 +1,14 @@
 #include "toolkit/qttoolkit.h"
 
 #include "toolkit/appfolder.h"
+#include "toolkit/singleline.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QCloseEvent>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -39,6 +43,40 @@ private:
     QPointer<QWidget> m_window;
 };
 
+// A message box that Escape and its close button withdraw. Qt makes No the
+// escape button of a Yes/No box, so dismissing "Save changes?" would answer
+// No and end the program without saving.
+class WithdrawableBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool withdrawn() const { return m_withdrawn; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            withdraw();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override
+    {
+        // Qt's own handler would click the escape button (No).
+        if (!m_withdrawn && !clickedButton())
+            m_withdrawn = true;
+        QDialog::closeEvent(event);
+    }
+
+private:
+    void withdraw()
+    {
+        m_withdrawn = true;
+        QDialog::reject();
+    }
+    bool m_withdrawn = false;
+};
+
 } // namespace
 
 Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
@@ -51,29 +89,35 @@ Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
     case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
     const KeyboardReturns keyboard;
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
+    WithdrawableBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
                     prompt, set, keyboard.window());
     // Texts from files and paths are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     if (buttons != Buttons::Ok)
         box.setDefaultButton(toStandard(defaultButton));
-    switch (box.exec()) {
+    const int result = box.exec();
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    if (box.withdrawn())
+        return Answer::Cancel;
+    switch (result) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
-    case QMessageBox::Cancel: return Answer::Cancel;
-    default: break;
+    default: return Answer::Cancel;
     }
-    // A Yes/No box closed by Escape or its frame counts as No.
-    return buttons == Buttons::Ok ? Answer::Ok : (buttons == Buttons::YesNo ? Answer::No : Answer::Cancel);
 }
 
 QString QtToolkit::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
     const KeyboardReturns keyboard;
-    bool ok = false;
-    const QString text = QInputDialog::getText(keyboard.window(), title, prompt,
-                                               QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    QInputDialog dialog(keyboard.window());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    // The answers become lines of a file (a path, a category): one line each.
+    if (auto *line = dialog.findChild<QLineEdit *>())
+        keepSingleLine(line);
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 QString QtToolkit::appFolder()
@@ -81,12 +125,16 @@ QString QtToolkit::appFolder()
     return QDir::cleanPath(QCoreApplication::applicationDirPath());
 }
 
-QString QtToolkit::dataFolder()
+const DataFolders &QtToolkit::dataFolders()
 {
-    if (m_dataFolder.isEmpty())
-        m_dataFolder = chooseDataFolder(runningFolderFacts());
-    return m_dataFolder;
+    if (!m_dataFolders)
+        m_dataFolders = chooseDataFolders(runningFolderFacts());
+    return *m_dataFolders;
 }
+
+QString QtToolkit::dataFolder() { return dataFolders().read; }
+
+QString QtToolkit::writableDataFolder() { return dataFolders().write; }
 
 void QtToolkit::end()
 {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "toolkit/appfolder.h"
 #include "toolkit/fileaccess.h"
 #include "toolkit/toolkit.h"
+
+#include <optional>
 
 namespace vesk {
 
@@ -15,12 +18,14 @@ public:
     QString appFolder() override;
     // Chosen once, on first use, from the running program's folder facts.
     QString dataFolder() override;
+    QString writableDataFolder() override;
     FileAccess &files() override { return m_files; }
     void end() override;
 
 private:
     DiskFileAccess m_files;
-    QString m_dataFolder;
+    const DataFolders &dataFolders();
+    std::optional<DataFolders> m_dataFolders;
 };
 
 } // namespace vesk

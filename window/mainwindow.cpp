@@ -8,6 +8,7 @@
 #include "config/locationfile.h"
 #include "config/safesave.h"
 #include "toolkit/fileaccess.h"
+#include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
 #include "window/findsetting.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,7 @@
 #include <QTextDocument>
 
 #include <limits>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -227,6 +230,7 @@ void MainWindow::buildSettingPages()
         box->installEventFilter(this);
         box->setAccessibleName(s->caption);
         box->setAccessibleDescription(s->help);
+        keepSingleLine(box);
         connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
 
         auto *caption = new QLabel(s->caption, page);
@@ -474,50 +478,65 @@ QString MainWindow::locationFilePath() const
 void MainWindow::load()
 {
     readIni();
-    readCfg();
+    if (!openConfig(m_configPath)) {
+        // Whatever is there (or that nothing is) is what a save overwrites.
+        m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
+        changeCfgLocation();
+    }
     m_changed = false;
     m_tipText->setText(kOpeningHelp);
+}
+
+QString MainWindow::absolutePath(const QString &path) const
+{
+    // A relative path means the same file wherever the editor was started
+    // from: it is taken from the location file's folder.
+    if (path.isEmpty() || !QDir::isRelativePath(path))
+        return path;
+    return QDir(m_toolkit.dataFolder()).absoluteFilePath(path);
 }
 
 void MainWindow::readIni()
 {
     if (auto path = readLocation(m_toolkit.files(), locationFilePath())) {
-        m_configPath = *path;
+        m_configPath = absolutePath(*path);
         return;
     }
     m_toolkit.messageBox(u"Could not find ini file so creating one on the fly"_s, Buttons::Ok, Icon::None,
                          u"INI File Not Found"_s);
-    const QString defaultPath = m_toolkit.dataFolder() + u'/' + QString::fromLatin1(kDefaultConfigName);
+    const QString defaultPath =
+        m_toolkit.writableDataFolder() + u'/' + QString::fromLatin1(kDefaultConfigName);
     recordLocation(defaultPath);
     m_configPath = defaultPath;
 }
 
 void MainWindow::recordLocation(const QString &path)
 {
+    const QString ini = m_toolkit.writableDataFolder() + u'/' + QString::fromLatin1(kLocationFileName);
     QString why;
-    if (writeLocation(m_toolkit.files(), locationFilePath(), path, &why))
+    if (writeLocation(m_toolkit.files(), ini, path, &why))
         return;
-    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + locationFilePath() + u": "_s
-                             + why + u". The editor goes on with "_s + path + u'.',
+    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + ini + u": "_s + why
+                             + u". The editor goes on with "_s + path + u'.',
                          Buttons::Ok, Icon::Critical, u"ERROR"_s);
 }
 
-bool MainWindow::readCfg()
+bool MainWindow::openConfig(const QString &path)
 {
-    ReadResult r = m_toolkit.files().read(m_configPath, kMaxConfigBytes);
-    if (!r.ok) {
-        // Whatever is there (or that nothing is) is what a save overwrites.
-        m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
-        m_toolkit.messageBox(u"Could not find the cfg file at "_s + m_configPath
-                                 + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s,
+    LoadedConfig loaded = loadConfig(m_toolkit.files(), path);
+    if (!loaded.data) {
+        m_toolkit.messageBox(u"Could not find the cfg file at "_s + path
+                                 + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
+                                 + u"\n\nReason: "_s + loaded.reason,
                              Buttons::Ok, Icon::Critical, u"ERROR"_s);
-        changeCfgLocation();
         return false;
     }
-    m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), r.data);
-    ConfigData data = parseConfigBytes(r.data);
-    r.data = QByteArray(); // the text is all that is needed from here on
-    apply(std::move(data));
+    // Only a file that was read replaces what the window shows.
+    clearWindow();
+    apply(std::move(*loaded.data));
+    m_diskStamp = loaded.stamp;
+    m_configPath = path;
+    m_changed = false;
     return true;
 }
 
@@ -586,25 +605,33 @@ void MainWindow::clearWindow()
 
 void MainWindow::changeCfgLocation()
 {
-    const QString answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
-                                              u"Change cfg Location"_s, m_configPath);
+    QString answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
+                                        u"Change cfg Location"_s, m_configPath);
     if (answer.isEmpty())
         return;
     if (m_changed) {
         const Answer a = m_toolkit.messageBox(
             u"Would you like to save the cfg file before opening another one?"_s, Buttons::YesNoCancel,
             Icon::None, u"Save changes?"_s, Answer::Yes);
-        if (a == Answer::Cancel || (a == Answer::Yes && !save()))
+        if (a != Answer::Yes && a != Answer::No)
+            return;
+        if (a == Answer::Yes && !save())
             return;
     }
-    recordLocation(answer);
-    m_configPath = answer;
-    // The new file replaces what the window shows; its edits would
-    // otherwise be saved into the new file.
-    clearWindow();
-    m_changed = false;
-    if (readCfg())
-        m_changed = false;
+    // A path that cannot be read changes nothing: the window, its edits,
+    // the path and the location file stay as they were while the user is
+    // asked again.
+    for (;;) {
+        const QString path = absolutePath(answer);
+        if (openConfig(path)) {
+            recordLocation(path);
+            return;
+        }
+        answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s, u"Change cfg Location"_s,
+                                    answer);
+        if (answer.isEmpty())
+            return;
+    }
 }
 
 // ---- saving and quitting ---------------------------------------------------
@@ -629,22 +656,28 @@ ConfigContent MainWindow::content() const
 
 bool MainWindow::save()
 {
-    // Another program's edits are overwritten only when the user says so.
-    if (!mayOverwrite(m_toolkit, m_configPath, m_diskStamp))
-        return false;
     auto failed = [&](const QString &reason) {
         m_toolkit.messageBox(u"Could not save the cfg file at "_s + m_configPath + u": "_s + reason, Buttons::Ok,
                              Icon::Critical, u"ERROR"_s);
         return false;
     };
-    const ComposeResult composed = composeConfig(content());
-    if (!composed.bytes)
-        return failed(composed.problem);
-    const SaveOutcome out = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
-                                           *composed.bytes, kMaxConfigBytes);
-    if (!out.ok)
-        return failed(out.reason);
-    m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed.bytes);
+    // A save that runs out of memory fails like any other: the editor
+    // stays open with the edits, and the file on disk is untouched.
+    try {
+        // Another program's edits are overwritten only when the user says so.
+        if (!mayOverwrite(m_toolkit, m_configPath, m_diskStamp))
+            return false;
+        const ComposeResult composed = composeConfig(content());
+        if (!composed.bytes)
+            return failed(composed.problem);
+        const SaveOutcome out = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
+                                               *composed.bytes, kMaxConfigBytes);
+        if (!out.ok)
+            return failed(out.reason);
+        m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed.bytes);
+    } catch (const std::bad_alloc &) {
+        return failed(u"there is not enough memory to save it"_s);
+    }
     m_changed = false;
     m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,
                          u"Config file saved"_s);
@@ -656,7 +689,11 @@ bool MainWindow::quit()
     if (m_changed) {
         const Answer a = m_toolkit.messageBox(u"Would you like to save the cfg file before quitting?"_s,
                                               Buttons::YesNo, Icon::None, u"Save changes?"_s, Answer::Yes);
-        // A save that failed keeps the editor open with the edits.
+        // Only No ends without saving: a question withdrawn (Escape, its
+        // close button) and a save that failed keep the editor open with
+        // the edits.
+        if (a != Answer::Yes && a != Answer::No)
+            return false;
         if (a == Answer::Yes && !save())
             return false;
     }

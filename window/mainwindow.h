@@ -86,7 +86,8 @@ private:
     void buildFocusOrder();
 
     void readIni();
-    bool readCfg();
+    bool openConfig(const QString &path);
+    QString absolutePath(const QString &path) const;
     void apply(ConfigData &&data);
     void fillMiscText();
     void clearWindow();
