@@ -162,7 +162,7 @@ private slots:
     {
         // Every setting can be found by its key, and the search order holds
         // each slot of the six setting tabs exactly once.
-        std::vector<int> order = FindSetting::searchOrder();
+        std::vector<int> order(FindSetting::searchOrder().begin(), FindSetting::searchOrder().end());
         QCOMPARE(order.size(), size_t(catalogue::kSettingCount));
         std::sort(order.begin(), order.end());
         QVERIFY(std::adjacent_find(order.begin(), order.end()) == order.end());

@@ -3,6 +3,7 @@
 #include "config/catalogue.h"
 #include "toolkit/toolkit.h"
 #include "window/mainwindow.h"
+#include "window/pages.h"
 #include "window/tabcontrol.h"
 
 #include <QLabel>
@@ -18,18 +19,7 @@ FindSetting::FindSetting(Toolkit &toolkit, MainWindow &window)
     setObjectName(u"findSetting"_s);
 }
 
-const std::vector<int> &FindSetting::searchOrder()
-{
-    static const std::vector<int> inStripOrder = [] {
-        std::vector<int> order;
-        for (Tab t : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
-                      Tab::FilesDirectories, Tab::Misc})
-            for (int slot : catalogue::tabRows(t))
-                order.push_back(slot);
-        return order;
-    }();
-    return inStripOrder;
-}
+std::span<const int> FindSetting::searchOrder() { return slotsInStripOrder(); }
 
 bool FindSetting::matches(int slot, const QString &text)
 {
@@ -65,7 +55,7 @@ void FindSetting::findNext()
 
 void FindSetting::searchFrom(size_t start)
 {
-    const std::vector<int> &order = searchOrder();
+    const std::span<const int> order = searchOrder();
     const size_t n = order.size();
     for (size_t i = 0; i < n; ++i) {
         const size_t at = (start + i) % n;

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include <vector>
+#include <span>
 
 namespace vesk {
 
@@ -28,7 +28,7 @@ public:
 
     // Slots in the order the search runs: tab by tab as the strip shows
     // them, and down each tab's rows.
-    static const std::vector<int> &searchOrder();
+    static std::span<const int> searchOrder();
     // Caption, key or help text holds text, letter case ignored.
     static bool matches(int slot, const QString &text);
 

@@ -12,6 +12,8 @@
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
 #include "window/findsetting.h"
+#include "window/pages.h"
+#include "window/rawtext.h"
 #include "window/reviewchanges.h"
 #include "window/tabcontrol.h"
 
@@ -55,17 +57,16 @@ constexpr int kCaptionHeight = 255;
 
 struct SettingPage {
     Tab tab;
-    int stripIndex; // its place in the tab strip
     Grid grid;
 };
 
 constexpr SettingPage kSettingPages[] = {
-    {Tab::AllowOptions, 0, {120, 1815, 1920, 2175, 480}},
-    {Tab::DisplayOptions, 1, {120, 1815, 1920, 2175, 840}},
-    {Tab::NumberOptions, 2, {120, 1815, 1920, 2175, 480}},
-    {Tab::Times, 3, {120, 1815, 2040, 2175, 600}},
-    {Tab::FilesDirectories, 4, {120, 1575, 1680, 6375, 480}},
-    {Tab::Misc, 6, {120, 1815, 1920, 2175, 480}},
+    {Tab::AllowOptions, {120, 1815, 1920, 2175, 480}},
+    {Tab::DisplayOptions, {120, 1815, 1920, 2175, 840}},
+    {Tab::NumberOptions, {120, 1815, 1920, 2175, 480}},
+    {Tab::Times, {120, 1815, 2040, 2175, 600}},
+    {Tab::FilesDirectories, {120, 1575, 1680, 6375, 480}},
+    {Tab::Misc, {120, 1815, 1920, 2175, 480}},
 };
 
 // Display Options has a second column with its own rows; its captions start
@@ -76,47 +77,6 @@ struct RightRow {
     int top;
 };
 constexpr RightRow kDisplayRightRows[] = {{10, 840}, {44, 1320}, {65, 2280}};
-
-// The text box keeps these as document structure, not as text: a paragraph
-// separator turns into a line break and the frame markers vanish. While the
-// misc text is shown they stand in as private-use characters it lacks, so an
-// edit elsewhere in the box does not change them.
-constexpr char16_t kUnholdable[] = {0x2029, 0xFDD0, 0xFDD1};
-
-QString pickStandIns(QStringView text)
-{
-    if (std::none_of(std::begin(kUnholdable), std::end(kUnholdable),
-                     [&](char16_t c) { return text.contains(QChar(c)); }))
-        return {};
-    constexpr char16_t first = 0xE000, end = 0xF900;
-    std::vector<bool> used(end - first);
-    for (QChar c : text)
-        if (c.unicode() >= first && c.unicode() < end)
-            used[c.unicode() - first] = true;
-    QString out;
-    for (char16_t c = first; c < end && out.size() < qsizetype(std::size(kUnholdable)); ++c)
-        if (!used[c - first])
-            out += QChar(c);
-    return out.size() == qsizetype(std::size(kUnholdable)) ? out : QString();
-}
-
-QString swapChars(QString text, QStringView from, QStringView to)
-{
-    for (qsizetype i = 0; i < from.size() && i < to.size(); ++i)
-        text.replace(from[i], to[i]);
-    return text;
-}
-
-QString toShownText(const QString &misc, QStringView standIns)
-{
-    return swapChars(misc, QStringView(kUnholdable, std::size(kUnholdable)), standIns);
-}
-
-QString fromRawDocumentText(QString raw, QStringView standIns)
-{
-    raw.replace(QChar::ParagraphSeparator, u'\n');
-    return swapChars(std::move(raw), standIns, QStringView(kUnholdable, std::size(kUnholdable)));
-}
 
 } // namespace
 
@@ -140,6 +100,14 @@ QLineEdit *MainWindow::valueBox(int slot) const
 {
     return slot >= 0 && slot < int(m_boxes.size()) ? m_boxes[size_t(slot)] : nullptr;
 }
+
+RawTextEdit *MainWindow::miscText() const
+{
+    m_text1->fill();
+    return m_text1;
+}
+
+QWidget *MainWindow::page(Page p) const { return m_tabs->page(int(p)); }
 
 QLabel *MainWindow::captionLabel(int slot) const
 {
@@ -248,7 +216,7 @@ void MainWindow::buildSettingPages()
     };
 
     for (const SettingPage &sp : kSettingPages) {
-        QWidget *page = m_tabs->page(sp.stripIndex);
+        QWidget *page = this->page(pageOf(sp.tab));
         int row = 0;
         for (int slot : catalogue::tabRows(sp.tab)) {
             const auto right = std::find_if(std::begin(kDisplayRightRows), std::end(kDisplayRightRows),
@@ -268,8 +236,8 @@ void MainWindow::buildSettingPages()
         l->setGeometry(r);
         return l;
     };
-    note(m_tabs->page(0), "Label2", kYesNoNote, tw.rect(3120, 6000, 3135, 255));
-    QWidget *display = m_tabs->page(1);
+    note(page(Page::AllowOptions), "Label2", kYesNoNote, tw.rect(3120, 6000, 3135, 255));
+    QWidget *display = page(Page::DisplayOptions);
     note(display, "Label6", kYesNoNote, tw.rect(3120, 6360, 3135, 255));
     QFont heading = font();
     heading.setBold(true);
@@ -283,7 +251,7 @@ void MainWindow::buildOtherPages()
     const Twips tw(logicalDpiX());
 
     // Categories
-    QWidget *cats = m_tabs->page(5);
+    QWidget *cats = page(Page::Categories);
     auto *hint = new QLabel(u"To edit or delete, double click on the category name"_s, cats);
     hint->setObjectName(u"Label7"_s);
     hint->setAlignment(Qt::AlignCenter);
@@ -304,29 +272,24 @@ void MainWindow::buildOtherPages()
     connect(m_list1, &QListView::doubleClicked, this, &MainWindow::openCategoryDialog);
 
     // Raw
-    QWidget *raw = m_tabs->page(7);
+    QWidget *raw = page(Page::Raw);
     auto *rawNote = new QLabel(
         u"Any keys that VESK Frontend does not know will go here.  You can add new keys or any other keys that you would like to have in your config file.  This text will be appended to the end of your configuration file as is."_s,
         raw);
     rawNote->setObjectName(u"Label3"_s);
     rawNote->setWordWrap(true);
     rawNote->setGeometry(tw.rect(1200, 960, 6375, 615));
-    m_text1 = new QPlainTextEdit(raw);
+    m_text1 = new RawTextEdit(raw);
     m_text1->setObjectName(u"Text1"_s);
     m_text1->setGeometry(tw.rect(1080, 1680, 6495, 3495));
     m_text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text1->setTabChangesFocus(true);
     m_text1->setAccessibleName(u"Other lines of the cfg file"_s);
-    m_text1->installEventFilter(this); // fills the box when it is first shown
-    connect(m_text1, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_settingMisc)
-            m_miscEdited = true;
-        markChanged();
-    });
+    connect(m_text1, &RawTextEdit::edited, this, [this] { markChanged(); });
 
     // About
-    QWidget *about = m_tabs->page(8);
+    QWidget *about = page(Page::About);
     auto aboutLabel = [&](const char *name, const QString &text, QRect r, qreal points, bool bold) {
         auto *l = new QLabel(text, about);
         l->setObjectName(QString::fromLatin1(name));
@@ -383,15 +346,20 @@ void MainWindow::buildMenu()
 
 void MainWindow::buildFocusOrder()
 {
-    for (Tab t : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
-                  Tab::FilesDirectories})
-        for (int slot : catalogue::tabRows(t))
-            m_focusOrder.push_back(m_boxes[size_t(slot)]);
-    m_focusOrder.push_back(m_list1);
-    m_focusOrder.push_back(m_bAddCat);
-    for (int slot : catalogue::tabRows(Tab::Misc))
-        m_focusOrder.push_back(m_boxes[size_t(slot)]);
-    m_focusOrder.push_back(m_text1);
+    // Page by page along the strip: each page's settings, or its controls.
+    for (int p = 0; p < kPageCount; ++p) {
+        if (const auto sp = std::find_if(std::begin(kSettingPages), std::end(kSettingPages),
+                                         [&](const SettingPage &s) { return int(pageOf(s.tab)) == p; });
+            sp != std::end(kSettingPages)) {
+            for (int slot : catalogue::tabRows(sp->tab))
+                m_focusOrder.push_back(m_boxes[size_t(slot)]);
+        } else if (Page(p) == Page::Categories) {
+            m_focusOrder.push_back(m_list1);
+            m_focusOrder.push_back(m_bAddCat);
+        } else if (Page(p) == Page::Raw) {
+            m_focusOrder.push_back(m_text1);
+        }
+    }
     m_focusOrder.push_back(m_bSave);
     m_focusOrder.push_back(m_bQuit);
     m_focusOrder.push_back(m_tabs->tabBar());
@@ -429,8 +397,6 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         const QVariant slot = watched->property("slot");
         if (slot.isValid())
             showHelp(slot.toInt());
-    } else if (watched == m_text1 && event->type() == QEvent::Show) {
-        fillMiscText();
     } else if (watched == m_list1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -532,7 +498,6 @@ bool MainWindow::openConfig(const QString &path)
         return false;
     }
     // Only a file that was read replaces what the window shows.
-    clearWindow();
     apply(std::move(*loaded.data));
     m_diskStamp = loaded.stamp;
     m_configPath = path;
@@ -545,62 +510,11 @@ void MainWindow::apply(ConfigData &&data)
     m_encoding = data.encoding;
     m_bom = data.bom;
     for (int slot = 0; slot < catalogue::kSlotCount; ++slot)
-        if (data.values[size_t(slot)] && m_boxes[size_t(slot)])
-            m_boxes[size_t(slot)]->setText(*data.values[size_t(slot)]);
-    m_categories->addMany(std::move(data.categories));
-    if (data.misc.isEmpty())
-        return;
-    m_settingMisc = true;
-    if (m_miscPending || m_text1->document()->isEmpty()) {
-        // The text box costs about 10 µs a line, which would hold a big file's
-        // window back for seconds; it is filled when the Raw tab shows it.
-        if (!m_miscPending)
-            m_miscAsRead.clear();
-        m_miscAsRead += data.misc;
-        m_miscEdited = false;
-        m_miscPending = true;
-        if (m_text1->isVisible())
-            fillMiscText();
-    } else {
-        if (!m_miscEdited)
-            m_miscAsRead += data.misc;
-        QTextCursor end(m_text1->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(toShownText(data.misc, m_miscStandIns));
-    }
-    m_settingMisc = false;
-}
-
-void MainWindow::fillMiscText()
-{
-    if (!m_miscPending)
-        return;
-    m_miscPending = false;
-    const bool changed = m_changed; // showing what was read is no edit
-    const bool setting = m_settingMisc;
-    m_settingMisc = true;
-    m_miscStandIns = pickStandIns(m_miscAsRead);
-    m_text1->setPlainText(toShownText(m_miscAsRead, m_miscStandIns));
-    m_settingMisc = setting;
-    m_changed = changed;
-}
-
-void MainWindow::clearWindow()
-{
-    m_miscPending = false;
-    for (QLineEdit *box : m_boxes)
-        if (box)
-            box->clear();
+        if (m_boxes[size_t(slot)])
+            m_boxes[size_t(slot)]->setText(data.values[size_t(slot)].value_or(QString()));
     m_categories->clear();
-    m_settingMisc = true;
-    m_text1->clear();
-    m_settingMisc = false;
-    m_miscAsRead.clear();
-    m_miscStandIns.clear();
-    m_miscEdited = false;
-    // What is read next decides the encoding; a file never read is new.
-    m_encoding = Encoding::Utf8;
-    m_bom = false;
+    m_categories->addMany(std::move(data.categories));
+    m_text1->setTextAsRead(std::move(data.misc));
 }
 
 void MainWindow::changeCfgLocation()
@@ -636,11 +550,6 @@ void MainWindow::changeCfgLocation()
 
 // ---- saving and quitting ---------------------------------------------------
 
-QString MainWindow::miscForWriting() const
-{
-    return m_miscEdited ? fromRawDocumentText(m_text1->document()->toRawText(), m_miscStandIns) : m_miscAsRead;
-}
-
 ConfigContent MainWindow::content() const
 {
     ConfigContent c;
@@ -648,7 +557,7 @@ ConfigContent MainWindow::content() const
         if (m_boxes[size_t(slot)])
             c.values[size_t(slot)] = m_boxes[size_t(slot)]->text();
     c.categories = m_categories->items();
-    c.misc = miscForWriting();
+    c.misc = m_text1->textToWrite();
     c.encoding = m_encoding;
     c.bom = m_bom;
     return c;

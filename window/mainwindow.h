@@ -2,6 +2,8 @@
 
 #include "config/diskstamp.h"
 #include "config/textcodec.h"
+#include "window/pages.h"
+#include "window/rawtext.h"
 
 #include <QMainWindow>
 
@@ -11,7 +13,6 @@
 class QLabel;
 class QLineEdit;
 class QListView;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace vesk {
@@ -49,11 +50,8 @@ public:
     QLabel *captionLabel(int slot) const;
     QListView *categoryView() const { return m_list1; }
     CategoryList *categories() const { return m_categories; }
-    QPlainTextEdit *miscText() const
-    {
-        const_cast<MainWindow *>(this)->fillMiscText();
-        return m_text1;
-    }
+    // The Raw tab's text, filled with what was read.
+    RawTextEdit *miscText() const;
     QLabel *tipText() const { return m_tipText; }
     TabControl *tabs() const { return m_tabs; }
     QPushButton *saveButton() const { return m_bSave; }
@@ -88,11 +86,10 @@ private:
     void readIni();
     bool openConfig(const QString &path);
     QString absolutePath(const QString &path) const;
+    // Shows what was read, replacing what the window showed.
     void apply(ConfigData &&data);
-    void fillMiscText();
-    void clearWindow();
     void recordLocation(const QString &path);
-    QString miscForWriting() const;
+    QWidget *page(Page p) const;
     void showHelp(int slot);
     void markChanged() { m_changed = true; }
     void end();
@@ -107,15 +104,6 @@ private:
     // The file on disk as last read or saved, to catch other programs' edits.
     DiskStamp m_diskStamp;
 
-    // The misc text as read. The text box cannot hold a few characters
-    // (paragraph and frame separators) exactly, so until the user edits the
-    // box, this copy is what gets written.
-    QString m_miscAsRead;
-    QString m_miscStandIns; // what those characters look like in the box
-    bool m_miscEdited = false;
-    bool m_settingMisc = false;
-    // The misc text as read waits here until the Raw tab first shows it.
-    bool m_miscPending = false;
 
     TabControl *m_tabs = nullptr;
     std::array<QLineEdit *, 73> m_boxes{};
@@ -123,7 +111,7 @@ private:
     QListView *m_list1 = nullptr;
     CategoryList *m_categories = nullptr;
     QPushButton *m_bAddCat = nullptr;
-    QPlainTextEdit *m_text1 = nullptr;
+    RawTextEdit *m_text1 = nullptr;
     QLabel *m_tipText = nullptr;
     QPushButton *m_bSave = nullptr;
     QPushButton *m_bQuit = nullptr;
