@@ -132,8 +132,10 @@ void CategoryDialog::finish()
 {
     m_owner->setEnabled(true);
     hide();
+    const int row = m_row;
     m_row = -1;
     m_owner->activateWindow();
+    emit closed(row);
 }
 
 void CategoryDialog::closeEvent(QCloseEvent *event)

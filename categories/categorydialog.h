@@ -33,6 +33,8 @@ public:
 signals:
     // A category was deleted or edited.
     void categoryChanged();
+    // The dialog closed, by any button or Escape; row was being edited.
+    void closed(int row);
 
 public slots:
     void deleteCategory();

@@ -15,8 +15,9 @@ QVariant CategoryList::data(const QModelIndex &index, int role) const
         return {};
     const Category &c = m_items[size_t(index.row())];
     switch (role) {
-    case Qt::DisplayRole:
-    case Qt::AccessibleTextRole: return c.itemText();
+    case Qt::DisplayRole: return c.itemText();
+    // Heard instead of the TAB between name and image.
+    case Qt::AccessibleTextRole: return c.image.isEmpty() ? c.name : c.name + QStringLiteral(", image ") + c.image;
     case NameRole: return c.name;
     case ImageRole: return c.image;
     default: return {};

@@ -21,7 +21,7 @@ const QString kOpening = u"Move your mouse over any of the values or labels and 
 
 } // namespace
 
-class HelpLine : public QObject {
+class HelpLineTest : public QObject {
     Q_OBJECT
 
     Session *s = nullptr;
@@ -171,5 +171,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HelpLine)
+QTEST_MAIN(HelpLineTest)
 #include "tst_helpline.moc"

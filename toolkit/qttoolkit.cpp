@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -31,7 +32,17 @@ QMessageBox::StandardButton toStandard(Answer a)
 // nowhere and the window's shortcuts would stop working.
 class KeyboardReturns {
 public:
-    KeyboardReturns() : m_window(QApplication::activeWindow()) {}
+    // Without a window manager the window that a closing prompt activated
+    // may not be active yet when the next prompt opens; the main window is
+    // then the one to return to.
+    KeyboardReturns() : m_window(QApplication::activeWindow())
+    {
+        if (m_window)
+            return;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMainWindow *>(w) && w->isVisible())
+                m_window = w;
+    }
     ~KeyboardReturns()
     {
         if (m_window && m_window->isVisible())

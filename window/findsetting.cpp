@@ -50,7 +50,11 @@ void FindSetting::findNext()
         find();
         return;
     }
+    const std::ptrdiff_t before = m_current;
     searchFrom(m_current < 0 ? 0 : size_t(m_current) + 1);
+    // Find Next that lands where it was tells so, rather than nothing.
+    if (before >= 0 && m_current == before)
+        m_toolkit.messageBox(u"No other setting matches "_s + m_last, Buttons::Ok, Icon::None, u"Find Setting"_s);
 }
 
 void FindSetting::searchFrom(size_t start)
@@ -80,7 +84,7 @@ void FindSetting::show(int slot)
         tabs->setCurrentIndex(page);
     box->setFocus(Qt::ShortcutFocusReason);
     box->selectAll();
-    m_window.tipText()->setText(catalogue::helpEntry(slot));
+    m_window.showHelp(slot);
 }
 
 } // namespace vesk

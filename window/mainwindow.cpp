@@ -75,8 +75,10 @@ constexpr Grid kDisplayRight = {4200, 6135, 6240, 2175, 840};
 struct RightRow {
     int slot;
     int top;
+    const char16_t *heading; // the heading above it
 };
-constexpr RightRow kDisplayRightRows[] = {{10, 840}, {44, 1320}, {65, 2280}};
+constexpr RightRow kDisplayRightRows[] = {{10, 840, u"Stats Page"}, {44, 1320, u"Stats Page"}, {65, 2280, u"All Pages"}};
+constexpr char16_t kDisplayLeftHeading[] = u"Index Page";
 
 } // namespace
 
@@ -125,15 +127,12 @@ void MainWindow::buildWindow()
     m_tabs = new TabControl(client);
     m_tabs->setObjectName(u"SSTab1"_s);
     m_tabs->setGeometry(tw.rect(120, 0, 8655, 6735));
-    connect(m_tabs, &TabControl::surfacePointerMoved, this, [this] { m_tipText->setText(QString()); });
+    connect(m_tabs, &TabControl::surfacePointerMoved, this, [this] { m_tipText->setHelp(QString()); });
 
-    m_tipText = new QLabel(kOpeningHelp, client);
+    m_tipText = new HelpLine(client);
     m_tipText->setObjectName(u"TipText"_s);
     m_tipText->setGeometry(tw.rect(1680, 6840, 6855, 1095));
-    m_tipText->setWordWrap(true);
-    m_tipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_tipText->setTextFormat(Qt::PlainText);
-    m_tipText->setAccessibleName(u"Help line"_s);
+    m_tipText->setHelp(kOpeningHelp);
 
     m_bSave = new QPushButton(u"Save"_s, client);
     m_bSave->setObjectName(u"bSave"_s);
@@ -197,7 +196,7 @@ void MainWindow::buildSettingPages()
         box->setProperty("slot", slot);
         box->installEventFilter(this);
         box->setAccessibleName(s->caption);
-        box->setAccessibleDescription(s->help);
+        box->setAccessibleDescription(catalogue::helpEntry(slot));
         keepSingleLine(box);
         connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
 
@@ -215,6 +214,12 @@ void MainWindow::buildSettingPages()
         m_captions[size_t(slot)] = caption;
     };
 
+    // The Display Options headings say which web page a setting is for: a
+    // screen reader hears the heading with the setting's help.
+    auto underHeading = [&](int slot, const char16_t *heading) {
+        QLineEdit *box = m_boxes[size_t(slot)];
+        box->setAccessibleDescription(QString::fromUtf16(heading) + u": "_s + box->accessibleDescription());
+    };
     for (const SettingPage &sp : kSettingPages) {
         QWidget *page = this->page(pageOf(sp.tab));
         int row = 0;
@@ -223,9 +228,12 @@ void MainWindow::buildSettingPages()
                                             [&](const RightRow &r) { return r.slot == slot; });
             if (sp.tab == Tab::DisplayOptions && right != std::end(kDisplayRightRows)) {
                 addRow(page, slot, kDisplayRight, right->top);
+                underHeading(slot, right->heading);
                 continue;
             }
             addRow(page, slot, sp.grid, sp.grid.firstTop + row * kRowPitch);
+            if (sp.tab == Tab::DisplayOptions)
+                underHeading(slot, kDisplayLeftHeading);
             ++row;
         }
     }
@@ -269,7 +277,7 @@ void MainWindow::buildOtherPages()
     m_list1->setUniformItemSizes(true); // keeps long lists fast
     m_list1->setAccessibleName(u"Categories"_s);
     m_list1->installEventFilter(this);
-    connect(m_list1, &QListView::doubleClicked, this, &MainWindow::openCategoryDialog);
+    connect(m_list1, &QListView::doubleClicked, this, [this](const QModelIndex &i) { openCategoryDialog(i.row()); });
 
     // Raw
     QWidget *raw = page(Page::Raw);
@@ -286,6 +294,7 @@ void MainWindow::buildOtherPages()
     m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text1->setTabChangesFocus(true);
     m_text1->setAccessibleName(u"Other lines of the cfg file"_s);
+    rawNote->setBuddy(m_text1); // the note explains the box
     connect(m_text1, &RawTextEdit::edited, this, [this] { markChanged(); });
 
     // About
@@ -335,6 +344,20 @@ void MainWindow::buildMenu()
     add("menSaveQuit", u"&Quit with Save"_s, QKeySequence(u"Ctrl+Q"_s), [this] { saveAndQuit(); });
     add("menExit", u"E&xit without save"_s, QKeySequence(u"Ctrl+X"_s), [this] { exitWithoutSave(); });
 
+    // Page switching from anywhere in the window, as tabbed programs do.
+    const std::pair<QKeySequence, int> pageKeys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                                                     {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                                     {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto &[key, step] : pageKeys) {
+        auto *a = new QAction(this);
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, step = step] { switchPage(step); });
+        addAction(a);
+    }
+
     file = menuBar()->addMenu(u"&Edit"_s); // add() fills the menu named by file
     file->setObjectName(u"menEdit"_s);
     auto *finder = new FindSetting(m_toolkit, *this);
@@ -381,6 +404,11 @@ bool MainWindow::focusNextPrevChild(bool next)
     auto it = std::find(m_focusOrder.begin(), m_focusOrder.end(), current);
     if (it == m_focusOrder.end() || !current->isVisible() || (m_form2 && m_form2->isVisible()))
         return QMainWindow::focusNextPrevChild(next);
+    if (next && current == m_tabs->tabBar()) {
+        // From the strip, into the page it shows.
+        focusPage(m_tabs->currentIndex());
+        return true;
+    }
     const auto n = std::ptrdiff_t(m_focusOrder.size());
     auto i = ((it - m_focusOrder.begin()) + (next ? 1 : n - 1)) % n;
     QWidget *target = m_focusOrder[size_t(i)];
@@ -391,9 +419,26 @@ bool MainWindow::focusNextPrevChild(bool next)
     return true;
 }
 
+namespace {
+
+// Focus the user moved: not the window's own first focus, nor focus coming
+// back when the window is activated again, which would replace the line.
+bool isKeyboardFocus(const QEvent *event)
+{
+    if (event->type() != QEvent::FocusIn)
+        return false;
+    const Qt::FocusReason r = static_cast<const QFocusEvent *>(event)->reason();
+    return r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason
+        || r == Qt::MouseFocusReason;
+}
+
+} // namespace
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseMove) {
+    if (event->type() == QEvent::MouseMove || isKeyboardFocus(event)) {
+        // The pointer over a caption or box, or the keyboard's focus on a
+        // box, shows that setting's help.
         const QVariant slot = watched->property("slot");
         if (slot.isValid())
             showHelp(slot.toInt());
@@ -407,7 +452,35 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::showHelp(int slot) { m_tipText->setText(catalogue::helpEntry(slot)); }
+QWidget *MainWindow::firstControlOf(int page) const
+{
+    for (QWidget *w : m_focusOrder)
+        if (m_tabs->indexOfPageHolding(w) == page)
+            return w;
+    return nullptr;
+}
+
+void MainWindow::focusPage(int page)
+{
+    // A page without controls (About) hands on to the buttons below the tabs.
+    QWidget *first = firstControlOf(page);
+    (first ? first : m_bSave)->setFocus(Qt::TabFocusReason);
+}
+
+void MainWindow::switchPage(int step)
+{
+    const int n = m_tabs->pageCount();
+    const int page = (m_tabs->currentIndex() + step + n) % n;
+    m_tabs->setCurrentIndex(page);
+    // The keyboard goes with the page; one without controls leaves it on
+    // the strip.
+    if (QWidget *first = firstControlOf(page))
+        first->setFocus(Qt::TabFocusReason);
+    else
+        m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
+}
+
+void MainWindow::showHelp(int slot) { m_tipText->setHelp(catalogue::helpEntry(slot)); }
 
 void MainWindow::showEvent(QShowEvent *event)
 {
@@ -450,7 +523,7 @@ void MainWindow::load()
         changeCfgLocation();
     }
     m_changed = false;
-    m_tipText->setText(kOpeningHelp);
+    m_tipText->setHelp(kOpeningHelp);
 }
 
 QString MainWindow::absolutePath(const QString &path) const
@@ -509,9 +582,12 @@ void MainWindow::apply(ConfigData &&data)
 {
     m_encoding = data.encoding;
     m_bom = data.bom;
-    for (int slot = 0; slot < catalogue::kSlotCount; ++slot)
-        if (m_boxes[size_t(slot)])
-            m_boxes[size_t(slot)]->setText(data.values[size_t(slot)].value_or(QString()));
+    for (int slot = 0; slot < catalogue::kSlotCount; ++slot) {
+        if (QLineEdit *box = m_boxes[size_t(slot)]) {
+            box->setText(data.values[size_t(slot)].value_or(QString()));
+            box->setCursorPosition(0); // a value longer than its box shows its beginning
+        }
+    }
     m_categories->clear();
     m_categories->addMany(std::move(data.categories));
     m_text1->setTextAsRead(std::move(data.misc));
@@ -637,15 +713,28 @@ void MainWindow::addCategory()
 
 void MainWindow::openCategoryDialog()
 {
-    const QModelIndexList selected = m_list1->selectionModel()->selectedRows();
-    if (selected.isEmpty())
+    // The current item, which the keyboard moves, selected or not: tabbing
+    // into the list makes an item current without selecting it.
+    const QModelIndex current = m_list1->currentIndex();
+    if (current.isValid())
+        openCategoryDialog(current.row());
+}
+
+void MainWindow::openCategoryDialog(int row)
+{
+    if (row < 0 || row >= m_categories->count())
         return;
-    int row = selected.first().row();
-    for (const QModelIndex &i : selected)
-        row = std::min(row, i.row());
     if (!m_form2) {
         m_form2 = new CategoryDialog(m_toolkit, *m_categories, this);
         connect(m_form2, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
+        // The keyboard goes back to the list, on the item edited (or the one
+        // that took a deleted item's place), not to the tab strip.
+        connect(m_form2, &CategoryDialog::closed, this, [this](int closedRow) {
+            const int at = std::min(closedRow, m_categories->count() - 1);
+            if (at >= 0)
+                m_list1->setCurrentIndex(m_categories->index(at));
+            m_list1->setFocus(Qt::OtherFocusReason);
+        });
     }
     m_form2->openFor(row);
 }

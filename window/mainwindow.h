@@ -2,6 +2,7 @@
 
 #include "config/diskstamp.h"
 #include "config/textcodec.h"
+#include "window/helpline.h"
 #include "window/pages.h"
 #include "window/rawtext.h"
 
@@ -43,7 +44,9 @@ public:
     void exitWithoutSave();
     void changeCfgLocation();
     void addCategory();
+    // Edit Category for the list's current item, or for a row.
     void openCategoryDialog();
+    void openCategoryDialog(int row);
 
     // Controls, by the names the rest of the editor uses.
     QLineEdit *valueBox(int slot) const; // nullptr for slot 37
@@ -52,7 +55,9 @@ public:
     CategoryList *categories() const { return m_categories; }
     // The Raw tab's text, filled with what was read.
     RawTextEdit *miscText() const;
-    QLabel *tipText() const { return m_tipText; }
+    HelpLine *tipText() const { return m_tipText; }
+    // Shows a setting's help entry in the help line.
+    void showHelp(int slot);
     TabControl *tabs() const { return m_tabs; }
     QPushButton *saveButton() const { return m_bSave; }
     QPushButton *quitButton() const { return m_bQuit; }
@@ -90,7 +95,9 @@ private:
     void apply(ConfigData &&data);
     void recordLocation(const QString &path);
     QWidget *page(Page p) const;
-    void showHelp(int slot);
+    QWidget *firstControlOf(int page) const;
+    void focusPage(int page);
+    void switchPage(int step);
     void markChanged() { m_changed = true; }
     void end();
 
@@ -112,7 +119,7 @@ private:
     CategoryList *m_categories = nullptr;
     QPushButton *m_bAddCat = nullptr;
     RawTextEdit *m_text1 = nullptr;
-    QLabel *m_tipText = nullptr;
+    HelpLine *m_tipText = nullptr;
     QPushButton *m_bSave = nullptr;
     QPushButton *m_bQuit = nullptr;
     CategoryDialog *m_form2 = nullptr;

@@ -71,6 +71,7 @@ QWidget *TabControl::addPage(const QString &caption, const QString &objectName)
 {
     auto *p = new QWidget(this);
     p->setObjectName(objectName);
+    p->setAccessibleName(caption); // a screen reader names the page after its tab
     p->setMouseTracking(true);
     p->installEventFilter(this);
     p->setGeometry(rect());
