@@ -36,8 +36,10 @@ std::optional<QString> readLocation(FileAccess &files, const QString &locationFi
 bool writeLocation(FileAccess &files, const QString &locationFile, const QString &configPath,
                    QString *error)
 {
-    auto file = files.saveFile(locationFile);
-    return writeAndCommit(*file, (u"Path="_s + configPath + u"\r\n"_s).toUtf8(), error);
+    const FileResult r = replaceFile(files, locationFile, (u"Path="_s + configPath + u"\r\n"_s).toUtf8());
+    if (!r && error)
+        *error = r.reason;
+    return r.ok();
 }
 
 } // namespace vesk

@@ -2,132 +2,150 @@
 
 #include <QFile>
 
+#include <new>
+
 namespace vesk::test {
 
 namespace {
 
+using Op = FaultyFiles::Op;
+
 class FaultySaveFile : public SaveFile {
 public:
-    FaultySaveFile(FaultyFiles &owner, QString path, std::unique_ptr<SaveFile> real)
-        : m_owner(owner), m_path(std::move(path)), m_real(std::move(real))
+    FaultySaveFile(FaultyFiles &owner, QString path, bool rewrite, std::unique_ptr<SaveFile> real)
+        : m_owner(owner), m_path(std::move(path)), m_rewrite(rewrite), m_real(std::move(real))
     {
     }
-    bool open() override
+    FileResult open(uint mode) override
     {
-        if (m_owner.shouldFail(FaultyFiles::Op::Open, m_path, 0, 0, nullptr, &m_error))
-            return false;
-        return m_real->open();
+        return check(m_rewrite ? Op::OpenInPlace : Op::Open, [&] { return m_real->open(mode); });
     }
-    qint64 write(QByteArrayView data) override
+    FileResult setOwner(uint owner, uint group) override
     {
-        qint64 allowed = -1;
-        if (m_owner.shouldFail(FaultyFiles::Op::Write, m_path, m_written, data.size(), &allowed, &m_error)) {
+        return check(Op::Chown, [&] { return m_real->setOwner(owner, group); });
+    }
+    FileResult setPermissions(uint mode) override
+    {
+        return check(Op::SetPermissions, [&] { return m_real->setPermissions(mode); });
+    }
+    FileResult copyAttributes(const QString &from) override
+    {
+        return check(Op::CopyAttributes, [&] { return m_real->copyAttributes(from); });
+    }
+    FileResult reserve(qint64 size) override
+    {
+        return check(Op::Reserve, [&] { return m_real->reserve(size); });
+    }
+    FileResult write(QByteArrayView data) override
+    {
+        qint64 allowed = 0;
+        if (auto failure = m_owner.fault(Op::Write, m_path, 0, data.size(), &allowed)) {
             // The bytes before the fault point go through, like a disk
             // that fills up part way.
-            if (allowed > 0) {
-                const qint64 n = m_real->write(data.first(allowed));
-                m_written += n;
-                return n;
-            }
-            return -1;
+            if (allowed > 0)
+                m_real->write(data.first(allowed));
+            return *failure;
         }
-        const qint64 n = m_real->write(data);
-        if (n > 0)
-            m_written += n;
-        return n;
+        return m_real->write(data);
     }
-    bool flush() override
+    FileResult truncate(qint64 size) override
     {
-        if (m_owner.shouldFail(FaultyFiles::Op::Flush, m_path, 0, 0, nullptr, &m_error))
-            return false;
-        return m_real->flush();
+        return check(Op::Truncate, [&] { return m_real->truncate(size); });
     }
-    bool setPermissions(QFileDevice::Permissions p) override
-    {
-        if (m_owner.shouldFail(FaultyFiles::Op::SetPermissions, m_path, 0, 0, nullptr, &m_error))
-            return false;
-        return m_real->setPermissions(p);
-    }
-    bool commit() override
-    {
-        if (m_owner.shouldFail(FaultyFiles::Op::Commit, m_path, 0, 0, nullptr, &m_error)) {
-            m_real->cancel();
-            return false;
-        }
-        return m_real->commit();
-    }
+    FileResult flush() override { return check(Op::Flush, [&] { return m_real->flush(); }); }
+    FileResult commit() override { return check(Op::Commit, [&] { return m_real->commit(); }); }
     void cancel() override { m_real->cancel(); }
-    QString errorString() const override { return m_error.isEmpty() ? m_real->errorString() : m_error; }
 
 private:
+    template <class Call>
+    FileResult check(Op op, Call call)
+    {
+        if (auto failure = m_owner.fault(op, m_path))
+            return *failure;
+        return call();
+    }
+
     FaultyFiles &m_owner;
     QString m_path;
+    bool m_rewrite;
     std::unique_ptr<SaveFile> m_real;
-    qint64 m_written = 0;
-    QString m_error;
 };
 
-const char *opName(FaultyFiles::Op op)
+} // namespace
+
+const char *FaultyFiles::name(Op op)
 {
     switch (op) {
-    case FaultyFiles::Op::Status: return "status";
-    case FaultyFiles::Op::Read: return "read";
-    case FaultyFiles::Op::Open: return "open";
-    case FaultyFiles::Op::Write: return "write";
-    case FaultyFiles::Op::Flush: return "flush";
-    case FaultyFiles::Op::SetPermissions: return "chmod";
-    case FaultyFiles::Op::Commit: return "commit";
-    case FaultyFiles::Op::Rename: return "rename";
-    case FaultyFiles::Op::Remove: return "remove";
+    case Op::Status: return "status";
+    case Op::Read: return "read";
+    case Op::Open: return "open";
+    case Op::Write: return "write";
+    case Op::Flush: return "flush";
+    case Op::SetPermissions: return "chmod";
+    case Op::Commit: return "commit";
+    case Op::Rename: return "rename";
+    case Op::Remove: return "remove";
+    case Op::Chown: return "chown";
+    case Op::CopyAttributes: return "xattrs";
+    case Op::Reserve: return "reserve";
+    case Op::Truncate: return "truncate";
+    case Op::Link: return "link";
+    case Op::SyncFolder: return "syncfolder";
+    case Op::OpenInPlace: return "openinplace";
     }
     return "?";
 }
 
-} // namespace
-
-bool FaultyFiles::shouldFail(Op op, const QString &path, qint64 bytesSoFar, qint64 chunk, qint64 *allowed,
-                             QString *reason)
+std::optional<FileResult> FaultyFiles::fault(Op op, const QString &path, qint64 bytesSoFar, qint64 chunk,
+                                             qint64 *allowed)
 {
-    m_log.push_back(QString::fromLatin1(opName(op)) + QLatin1Char(' ') + path);
-    for (Fault &f : m_faults) {
-        if (f.op != op || (!f.pathContains.isEmpty() && !path.contains(f.pathContains)))
+    const QString entry = QString::fromLatin1(name(op)) + QLatin1Char(' ') + path;
+    m_log.push_back(entry);
+    if (beforeEach)
+        beforeEach(entry);
+    // Every armed fault on this operation and path counts the call; the
+    // first one due fires.
+    Armed *due = nullptr;
+    for (Armed &a : m_faults) {
+        const Fault &f = a.fault;
+        if (a.spent || f.op != op || (!f.pathContains.isEmpty() && !path.contains(f.pathContains)))
             continue;
+        bool now = false;
         if (op == Op::Write && f.atByte >= 0) {
-            if (bytesSoFar + chunk <= f.atByte)
-                continue;
-            if (allowed)
+            now = bytesSoFar + chunk > f.atByte;
+            if (now && !due && allowed)
                 *allowed = std::max<qint64>(0, f.atByte - bytesSoFar);
         } else {
-            auto it = std::find_if(m_counts.begin(), m_counts.end(), [&](auto &c) { return c.first == &f; });
-            if (it == m_counts.end()) {
-                m_counts.emplace_back(&f, 0);
-                it = m_counts.end() - 1;
-            }
-            if (++it->second != f.occurrence)
-                continue;
+            now = ++a.calls == f.occurrence;
         }
-        m_fired = true;
-        if (reason)
-            *reason = f.reason;
-        return true;
+        if (now && !due)
+            due = &a;
     }
-    return false;
+    if (due) {
+        due->spent = true;
+        m_fired = true;
+        if (due->fault.outOfMemory)
+            throw std::bad_alloc();
+        return FileResult::failure(due->fault.code, due->fault.reason);
+    }
+    return std::nullopt;
 }
 
 FileStatus FaultyFiles::status(const QString &path)
 {
     FileStatus failed;
-    if (shouldFail(Op::Status, path, 0, 0, nullptr, &failed.error))
+    if (auto failure = fault(Op::Status, path)) {
+        failed.error = failure->reason;
         return failed;
+    }
     return m_disk.status(path);
 }
 
 ReadResult FaultyFiles::read(const QString &path, qint64 maxBytes)
 {
-    QString reason;
-    if (shouldFail(Op::Read, path, 0, 0, nullptr, &reason)) {
+    if (auto failure = fault(Op::Read, path)) {
         ReadResult r;
-        r.error = reason;
+        r.error = failure->reason;
         return r;
     }
     return m_disk.read(path, maxBytes);
@@ -135,29 +153,40 @@ ReadResult FaultyFiles::read(const QString &path, qint64 maxBytes)
 
 std::unique_ptr<SaveFile> FaultyFiles::saveFile(const QString &path)
 {
-    return std::make_unique<FaultySaveFile>(*this, path, m_disk.saveFile(path));
+    return std::make_unique<FaultySaveFile>(*this, path, false, m_disk.saveFile(path));
 }
 
-bool FaultyFiles::rename(const QString &from, const QString &to, QString *error)
+std::unique_ptr<SaveFile> FaultyFiles::rewriteFile(const QString &path, quint64 device, quint64 inode)
 {
-    QString reason;
-    if (shouldFail(Op::Rename, from, 0, 0, nullptr, &reason)) {
-        if (error)
-            *error = reason;
-        return false;
-    }
-    return m_disk.rename(from, to, error);
+    return std::make_unique<FaultySaveFile>(*this, path, true, m_disk.rewriteFile(path, device, inode));
 }
 
-bool FaultyFiles::remove(const QString &path, QString *error)
+FileResult FaultyFiles::rename(const QString &from, const QString &to)
 {
-    QString reason;
-    if (shouldFail(Op::Remove, path, 0, 0, nullptr, &reason)) {
-        if (error)
-            *error = reason;
-        return false;
-    }
-    return m_disk.remove(path, error);
+    if (auto failure = fault(Op::Rename, from))
+        return *failure;
+    return m_disk.rename(from, to);
+}
+
+FileResult FaultyFiles::remove(const QString &path)
+{
+    if (auto failure = fault(Op::Remove, path))
+        return *failure;
+    return m_disk.remove(path);
+}
+
+FileResult FaultyFiles::link(const QString &from, const QString &to)
+{
+    if (auto failure = fault(Op::Link, from))
+        return *failure;
+    return m_disk.link(from, to);
+}
+
+FileResult FaultyFiles::syncFolder(const QString &path)
+{
+    if (auto failure = fault(Op::SyncFolder, path))
+        return *failure;
+    return m_disk.syncFolder(path);
 }
 
 Answer ScriptedToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,

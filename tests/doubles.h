@@ -6,7 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <deque>
+#include <optional>
 #include <functional>
 #include <vector>
 
@@ -16,36 +18,53 @@ namespace vesk::test {
 // operation: the nth call of an operation, or a write that reaches a byte.
 class FaultyFiles : public FileAccess {
 public:
-    enum class Op { Status, Read, Open, Write, Flush, SetPermissions, Commit, Rename, Remove };
+    enum class Op {
+        Status, Read, Open, Write, Flush, SetPermissions, Commit, Rename, Remove,
+        Chown, CopyAttributes, Reserve, Truncate, Link, SyncFolder, OpenInPlace
+    };
 
     struct Fault {
         Op op;
         int occurrence = 1;      // fail the nth call of op (1 = the first)
-        qint64 atByte = -1;      // for Write: fail once this many bytes went through
+        qint64 atByte = -1;      // for Write: fail once, when this many bytes went through
         QString pathContains;    // only calls on paths holding this text count
         QString reason = QStringLiteral("Injected failure");
+        int code = EIO;          // the error number the failure carries
+        bool outOfMemory = false; // throw std::bad_alloc instead
     };
 
-    void failOn(Fault f) { m_faults.push_back(std::move(f)); }
-    void clearFaults() { m_faults.clear(); m_counts.clear(); }
+    void failOn(Fault f) { m_faults.push_back({std::move(f)}); }
+    void clearFaults() { m_faults.clear(); }
     // Every operation asked for, as "op path", in order.
     const std::vector<QString> &log() const { return m_log; }
     bool faultFired() const { return m_fired; }
+    static const char *name(Op op);
+    // Runs before each operation with its log entry: a test can look at the
+    // disk as a crash at that moment would leave it.
+    std::function<void(const QString &)> beforeEach;
 
     FileStatus status(const QString &path) override;
     ReadResult read(const QString &path, qint64 maxBytes) override;
     std::unique_ptr<SaveFile> saveFile(const QString &path) override;
-    bool rename(const QString &from, const QString &to, QString *error) override;
-    bool remove(const QString &path, QString *error) override;
+    std::unique_ptr<SaveFile> rewriteFile(const QString &path, quint64 device, quint64 inode) override;
+    FileResult rename(const QString &from, const QString &to) override;
+    FileResult remove(const QString &path) override;
+    FileResult link(const QString &from, const QString &to) override;
+    FileResult syncFolder(const QString &path) override;
 
-    // For the save file wrapper: true when the call must fail.
-    bool shouldFail(Op op, const QString &path, qint64 bytesSoFar = 0, qint64 chunk = 0,
-                    qint64 *allowed = nullptr, QString *reason = nullptr);
+    // The failure to report when the call must fail. For a write, *allowed
+    // says how many of its bytes go through first.
+    std::optional<FileResult> fault(Op op, const QString &path, qint64 bytesSoFar = 0, qint64 chunk = 0,
+                                    qint64 *allowed = nullptr);
 
 private:
+    struct Armed {
+        Fault fault;
+        int calls = 0;
+        bool spent = false;
+    };
     DiskFileAccess m_disk;
-    std::vector<Fault> m_faults;
-    std::vector<std::pair<Fault *, int>> m_counts;
+    std::vector<Armed> m_faults;
     std::vector<QString> m_log;
     bool m_fired = false;
 };

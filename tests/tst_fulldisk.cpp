@@ -119,22 +119,31 @@ void TstFullDisk::fillLeaving(int pages)
 }
 
 // The new file is staged first, then a copy of the current file as the
-// coming backup: the disk runs out in either step.
+// coming backup: the disk runs out in either step. A file with a second
+// name is rewritten in place, after its room is claimed.
 void TstFullDisk::saveWithBackupFailsCleanly_data()
 {
     QTest::addColumn<int>("freePages");
-    QTest::newRow("new file does not fit") << 4;
-    QTest::newRow("backup copy does not fit") << 11;
+    QTest::addColumn<bool>("secondName");
+    QTest::newRow("new file does not fit") << 4 << false;
+    QTest::newRow("backup copy does not fit") << 11 << false;
+    QTest::newRow("rewrite in place does not fit") << 4 << true;
 }
 
 void TstFullDisk::saveWithBackupFailsCleanly()
 {
     QFETCH(int, freePages);
+    QFETCH(bool, secondName);
     const QByteArray current(2 * kPage, 'c'); // two pages
     const QByteArray previous(kPage, 'p');    // one page
     const QByteArray next(10 * kPage, 'n');   // ten pages
     writeBytes(disk(u"vesk.cfg"_s), current);
     writeBytes(disk(u"veskold.cfg"_s), previous);
+    QStringList names{u"vesk.cfg"_s, u"veskold.cfg"_s};
+    if (secondName) {
+        QVERIFY(::link(QFile::encodeName(disk(u"vesk.cfg"_s)), QFile::encodeName(disk(u"second.cfg"_s))) == 0);
+        names.prepend(u"second.cfg"_s);
+    }
     fillLeaving(freePages);
 
     DiskFileAccess files;
@@ -144,7 +153,7 @@ void TstFullDisk::saveWithBackupFailsCleanly()
     QCOMPARE(out.reason, QString::fromLocal8Bit(std::strerror(ENOSPC)));
     QCOMPARE(readBytes(disk(u"vesk.cfg"_s)), current);
     QCOMPARE(readBytes(disk(u"veskold.cfg"_s)), previous);
-    QCOMPARE(leftovers(), (QStringList{u"vesk.cfg"_s, u"veskold.cfg"_s}));
+    QCOMPARE(leftovers(), names);
 
     // With room again the same save goes through.
     while (m_fillers > 0)
@@ -152,6 +161,8 @@ void TstFullDisk::saveWithBackupFailsCleanly()
     QVERIFY(saveWithBackup(files, disk(u"vesk.cfg"_s), disk(u"veskold.cfg"_s), next, kMaxConfigBytes).ok);
     QCOMPARE(readBytes(disk(u"vesk.cfg"_s)), next);
     QCOMPARE(readBytes(disk(u"veskold.cfg"_s)), current);
+    if (secondName)
+        QCOMPARE(readBytes(disk(u"second.cfg"_s)), next);
 }
 
 // Through the window: the "ERROR" message with the system's reason, the
