@@ -224,7 +224,7 @@ LoadedConfig loadConfig(FileAccess &files, const QString &path)
         out.data = std::move(data);
     } catch (const std::bad_alloc &) {
         out = LoadedConfig();
-        out.reason = u"there is not enough memory to read it"_s;
+        out.reason = u"Cannot allocate memory"_s;
     }
     return out;
 }

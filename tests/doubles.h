@@ -97,6 +97,12 @@ public:
     // The folder of the location file; the application folder unless set.
     void setDataFolder(QString folder) { m_dataFolder = std::move(folder); }
     QString dataFolder() override { return m_dataFolder.isEmpty() ? m_folder : m_dataFolder; }
+    // The folder the location file is written to; the data folder unless set.
+    void setWritableDataFolder(QString folder) { m_writableDataFolder = std::move(folder); }
+    QString writableDataFolder() override
+    {
+        return m_writableDataFolder.isEmpty() ? dataFolder() : m_writableDataFolder;
+    }
     FileAccess &files() override { return m_files; }
     void end() override { ++m_ends; }
 
@@ -111,6 +117,7 @@ public:
 private:
     QString m_folder;
     QString m_dataFolder;
+    QString m_writableDataFolder;
     FaultyFiles m_files;
     std::deque<Answer> m_answers;
     std::deque<QString> m_inputs;

@@ -208,6 +208,19 @@ void TstAppFolder::anExistingLocationFileInTheDataFolderWins()
     QCOMPARE(w.configPath(), cfg);
     QCOMPARE(w.valueBox(27)->text(), u"7001"_s);
     QVERIFY(tk.prompts().empty());
+
+    // Read from one folder, written to another (a location file beside a
+    // program in a folder it may not write): a change goes to the writable
+    // one and the file read stays as it was.
+    QTemporaryDir user;
+    tk.setWritableDataFolder(user.path());
+    const QByteArray readOne = readBytes(data.filePath(kIni));
+    writeBytes(elsewhere.filePath(u"other.cfg"_s), "port = 7002\r\n");
+    tk.type(elsewhere.filePath(u"other.cfg"_s));
+    w.changeCfgLocation();
+    QCOMPARE(w.valueBox(27)->text(), u"7002"_s);
+    QCOMPARE(readBytes(data.filePath(kIni)), readOne);
+    QCOMPARE(readBytes(user.filePath(kIni)), "Path=" + elsewhere.filePath(u"other.cfg"_s).toUtf8() + "\r\n");
 }
 
 void TstAppFolder::failedLocationWriteOnStartShowsOneMessageAndGoesOn()

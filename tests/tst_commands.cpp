@@ -193,23 +193,34 @@ private slots:
 
     // A save that fails says why, keeps the edits unsaved, and keeps the
     // editor open whichever command asked for it.
+    // A failed save, a full disk or no memory left (which aborted the
+    // program), keeps the editor open with the edits and the file as it was.
     void failedSave_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::newRow("Save button") << u"save"_s;
-        QTest::newRow("Quit, Yes") << u"quit"_s;
-        QTest::newRow("Quit with Save") << u"saveQuit"_s;
-        QTest::newRow("closing the window, Yes") << u"close"_s;
+        QTest::addColumn<bool>("outOfMemory");
+        for (bool oom : {false, true}) {
+            const char *how = oom ? ", out of memory" : "";
+            QTest::addRow("Save button%s", how) << u"save"_s << oom;
+            QTest::addRow("Quit, Yes%s", how) << u"quit"_s << oom;
+            QTest::addRow("Quit with Save%s", how) << u"saveQuit"_s << oom;
+            QTest::addRow("closing the window, Yes%s", how) << u"close"_s << oom;
+        }
     }
     void failedSave()
     {
         QFETCH(QString, command);
+        QFETCH(bool, outOfMemory);
         Session s;
         s.load(kBase);
         QVERIFY(s.show());
         makeEdit(s, Edit::Box);
-        s.tk.faultyFiles().failOn(
-            {FaultyFiles::Op::Commit, 1, -1, u"vesk.cfg"_s, u"No space left on device"_s});
+        // Out of memory where the save begins, before the file layer's own
+        // guard: the window must catch it.
+        if (outOfMemory)
+            s.tk.faultyFiles().failOn({.op = FaultyFiles::Op::Status, .pathContains = u"vesk.cfg"_s, .outOfMemory = true});
+        else
+            s.tk.faultyFiles().failOn({FaultyFiles::Op::Commit, 1, -1, u"vesk.cfg"_s, u"No space left on device"_s});
         QStringList expected;
         if (command == u"save"_s) {
             QTest::mouseClick(s.w.saveButton(), Qt::LeftButton);
@@ -223,7 +234,7 @@ private slots:
             else
                 QVERIFY(!s.w.close());
         }
-        expected << saveFailedMessage(s.cfg(), u"No space left on device"_s);
+        expected << saveFailedMessage(s.cfg(), outOfMemory ? u"Cannot allocate memory"_s : u"No space left on device"_s);
         QVERIFY(s.tk.faultyFiles().faultFired());
         QCOMPARE(shown(s.tk), expected);
         QCOMPARE(s.tk.ends(), 0);

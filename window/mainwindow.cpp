@@ -517,6 +517,9 @@ QString MainWindow::locationFilePath() const
 void MainWindow::load()
 {
     readIni();
+    // A save cut short (the machine went down) may have left the older
+    // backup aside; it goes back, or away, before anything else reads.
+    recoverLeftovers(m_toolkit.files(), m_configPath, backupPathFor(m_configPath));
     if (!openConfig(m_configPath)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
         m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
@@ -661,7 +664,7 @@ bool MainWindow::save()
             return failed(out.reason);
         m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed.bytes);
     } catch (const std::bad_alloc &) {
-        return failed(u"there is not enough memory to save it"_s);
+        return failed(u"Cannot allocate memory"_s);
     }
     m_changed = false;
     m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,

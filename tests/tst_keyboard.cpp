@@ -1,0 +1,144 @@
+// The window by keyboard alone: from the tab strip into the page it shows,
+// page switching, help for the focused box, the category list and its
+// dialog, and Find Next's word on a lone match.
+
+#include "categories/categorydialog.h"
+#include "config/catalogue.h"
+#include "windowfixture.h"
+
+#include <QTabBar>
+
+using namespace vesk;
+using namespace vesk::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kConfig = "port = 6969\r\nvesk_force_announce_url = http://example.org:6969/announce\r\n"
+                           "vesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
+
+QWidget *focused() { return QApplication::focusWidget(); }
+
+} // namespace
+
+class KeyboardTest : public QObject {
+    Q_OBJECT
+    Session *s = nullptr;
+
+    void press(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(focused(), Qt::Key(key), mods); }
+
+private slots:
+    void init()
+    {
+        s = new Session;
+        s->load(kConfig);
+        QVERIFY(s->show());
+    }
+    void cleanup()
+    {
+        delete s;
+        s = nullptr;
+    }
+
+    // Shift+Tab to the strip, Right three times, Tab: the first box of
+    // Times, with its help in the line.
+    void stripLeadsIntoThePageShown()
+    {
+        QCOMPARE(focused(), s->w.valueBox(0));
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focused(), s->w.tabs()->tabBar());
+        for (int i = 0; i < 3; ++i)
+            press(Qt::Key_Right);
+        QCOMPARE(s->w.tabs()->currentIndex(), int(Page::Times));
+        press(Qt::Key_Tab);
+        const int first = catalogue::tabRows(Tab::Times)[0];
+        QCOMPARE(focused(), s->w.valueBox(first));
+        QCOMPARE(s->w.tabs()->currentIndex(), int(Page::Times));
+        QCOMPARE(s->w.tipText()->text(), catalogue::helpEntry(first));
+        // A page without controls hands the keyboard to Save.
+        s->w.tabs()->tabBar()->setFocus();
+        s->w.tabs()->setCurrentIndex(int(Page::About));
+        press(Qt::Key_Tab);
+        QCOMPARE(focused(), s->w.saveButton());
+    }
+
+    // From anywhere in the window; the keyboard goes along to the page's
+    // first control, or stays on the strip where a page has none.
+    void pageKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("page");
+        QTest::newRow("Ctrl+Tab") << int(Qt::Key_Tab) << int(Qt::ControlModifier) << int(Page::DisplayOptions);
+        QTest::newRow("Ctrl+Shift+Tab: About") << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier)
+                                               << int(Page::About);
+        QTest::newRow("Ctrl+PageDown") << int(Qt::Key_PageDown) << int(Qt::ControlModifier) << int(Page::DisplayOptions);
+        QTest::newRow("Ctrl+PageUp: About") << int(Qt::Key_PageUp) << int(Qt::ControlModifier) << int(Page::About);
+    }
+    void pageKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, page);
+        press(key, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(s->w.tabs()->currentIndex(), page);
+        QWidget *expected = page == int(Page::About) ? static_cast<QWidget *>(s->w.tabs()->tabBar())
+                                                     : s->w.valueBox(catalogue::tabRows(Tab::DisplayOptions)[0]);
+        QCOMPARE(focused(), expected);
+        // And back, also from inside the Raw text, which keeps Tab to move on.
+        s->w.tabs()->setCurrentIndex(int(Page::Raw));
+        s->w.miscText()->setFocus();
+        press(Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(s->w.tabs()->currentIndex(), int(Page::About));
+    }
+
+    // Return opens the current item, selected or not; Escape and Edit give
+    // the keyboard back to the list on that item.
+    void categoryListAndDialog()
+    {
+        QListView *list = s->w.categoryView();
+        s->w.tabs()->setCurrentIndex(int(Page::Categories));
+        list->setFocus(Qt::TabFocusReason);
+        list->setCurrentIndex(s->w.categories()->index(1));
+        list->clearSelection();
+        press(Qt::Key_Return);
+        CategoryDialog *d = s->w.categoryDialog();
+        QVERIFY(d && d->isVisible());
+        QCOMPARE(d->nameBox()->text(), u"Books"_s);
+        QTest::keyClick(d->focusWidget(), Qt::Key_Escape);
+        QVERIFY(!d->isVisible());
+        QCOMPARE(focused(), list);
+        QCOMPARE(list->currentIndex().row(), 1);
+        QCOMPARE(s->w.tabs()->currentIndex(), int(Page::Categories));
+
+        press(Qt::Key_Return);
+        d->editButton()->click();
+        QCOMPARE(focused(), list);
+        QCOMPARE(list->currentIndex().row(), 1);
+        press(Qt::Key_Return);
+        d->deleteButton()->click(); // the scripted answer: No, nothing deleted
+        d->cancelButton()->click();
+        QCOMPARE(focused(), list);
+    }
+
+    // Find Next that finds the same setting again says so.
+    void findNextOnALoneMatch()
+    {
+        s->tk.type(u"vesk_realm"_s);
+        s->action("menFind")->trigger();
+        s->tk.clearPrompts();
+        s->action("menFindNext")->trigger();
+        QCOMPARE(shown(s->tk), QStringList{message(u"Find Setting"_s, u"No other setting matches vesk_realm"_s)});
+    }
+
+    // A value longer than its box shows its beginning.
+    void longValueShowsItsStart()
+    {
+        const QLineEdit *url = s->w.valueBox(16); // Force Announce URL
+        QCOMPARE(url->text(), u"http://example.org:6969/announce"_s);
+        QCOMPARE(url->cursorPosition(), 0);
+    }
+};
+
+QTEST_MAIN(KeyboardTest)
+#include "tst_keyboard.moc"
