@@ -1,7 +1,5 @@
 #include "window/helpline.h"
 
-#include <QAccessible>
-
 namespace vesk {
 
 HelpLine::HelpLine(QWidget *parent) : QLabel(parent)
@@ -14,13 +12,10 @@ HelpLine::HelpLine(QWidget *parent) : QLabel(parent)
 
 void HelpLine::setHelp(const QString &text)
 {
-    if (text == this->text())
-        return;
+    // With no accessible name of its own, the label's name is its text and
+    // QLabel announces each change of it (a second event of ours was heard
+    // twice through AT-SPI).
     setText(text);
-    // The label's accessible name is its text; assistive technology only
-    // reads it again when told that it changed.
-    QAccessibleEvent event(this, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace vesk
