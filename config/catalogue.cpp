@@ -154,86 +154,6 @@ const std::array<Setting, kSettingCount> kSettings = {{
      u"WARNING: specifies the realm to use for user authentication. If you don't know what this is, don't touch it. If your users file contains at least one entry and you modify vesk_realm, existing users will not be able to login."_s},
 }};
 
-// The reader recognises lines by these prefixes, tried in this order. It is
-// not the key table: slot 11 is found by the shorter "vesk_allow_comment" so
-// that both spellings seen in the wild are read, and "vesk_tag_file" must be
-// tried before the category prefix "vesk_tag".
-const std::array<ReaderKey, 73> kReaderKeys = {{
-    {u"vesk_allow_search"_s, 0},
-    {u"vesk_allow_sort"_s, 1},
-    {u"vesk_per_page"_s, 2},
-    {u"vesk_show_info_hash"_s, 3},
-    {u"vesk_style_sheet"_s, 4},
-    {u"vesk_show_added"_s, 5},
-    {u"vesk_show_size"_s, 6},
-    {u"vesk_display_all"_s, 7},
-    {u"vesk_show_stats"_s, 8},
-    {u"vesk_show_num_files"_s, 9},
-    {u"vesk_show_file_contents"_s, 10},
-    {u"vesk_allow_comment"_s, 11},
-    {u"vesk_comments_file"_s, 12},
-    {u"vesk_show_uploader"_s, 13},
-    {u"vesk_delete_invalid"_s, 14},
-    {u"vesk_upload_dir"_s, 15},
-    {u"vesk_force_announce_url"_s, 16},
-    {u"vesk_show_file_comment"_s, 17},
-    {u"vesk_max_hops"_s, 18},
-    {u"vesk_error_log_dir"_s, 19},
-    {u"vesk_flush_interval"_s, 20},
-    {u"vesk_compression_level"_s, 21},
-    {u"vesk_max_torrents"_s, 22},
-    {u"vesk_file_dir"_s, 23},
-    {u"vesk_file_expires"_s, 24},
-    {u"vesk_allow_torrent_downloads"_s, 25},
-    {u"vesk_show_average_left"_s, 26},
-    {u"port"_s, 27},
-    {u"vesk_debug"_s, 28},
-    {u"dfile"_s, 29},
-    {u"save_dfile_interval"_s, 30},
-    {u"socket_timeout"_s, 31},
-    {u"downloader_timeout_interval"_s, 32},
-    {u"announce_interval"_s, 33},
-    {u"response_size"_s, 34},
-    {u"parse_allowed_interval"_s, 35},
-    {u"show_names"_s, 36},
-    {u"allowed_dir"_s, 38},
-    {u"vesk_static_header"_s, 39},
-    {u"vesk_charset"_s, 40},
-    {u"vesk_tag_file"_s, 41},
-    {u"nat_check"_s, 42},
-    {u"vesk_count_unique_peers"_s, 43},
-    {u"vesk_show_share_ratios"_s, 44},
-    {u"vesk_external_torrent_dir"_s, 45},
-    {u"vesk_allow_scrape"_s, 46},
-    {u"vesk_show_min_left"_s, 47},
-    {u"vesk_show_max_left"_s, 48},
-    {u"vesk_show_left_as_progress"_s, 49},
-    {u"vesk_static_footer"_s, 50},
-    {u"vesk_refresh_static_interval"_s, 51},
-    {u"image_bar_fill"_s, 52},
-    {u"image_bar_trans"_s, 53},
-    {u"vesk_max_conns"_s, 54},
-    {u"vesk_parse_on_upload"_s, 55},
-    {u"vesk_show_completed"_s, 56},
-    {u"vesk_show_transferred"_s, 57},
-    {u"vesk_guest_access"_s, 58},
-    {u"vesk_member_access"_s, 59},
-    {u"vesk_access_log_dir"_s, 60},
-    {u"vesk_users_file"_s, 61},
-    {u"max_give"_s, 62},
-    {u"vesk_dump_xml_file"_s, 63},
-    {u"vesk_dump_xml_interval"_s, 64},
-    {u"vesk_show_gen_time"_s, 65},
-    {u"vesk_users_per_page"_s, 66},
-    {u"vesk_delete_own_torrents"_s, 67},
-    {u"vesk_force_announce_on_download"_s, 68},
-    {u"vesk_allow_info_link"_s, 69},
-    {u"vesk_archive_dir"_s, 70},
-    {u"vesk_max_peers_display"_s, 71},
-    {u"vesk_realm"_s, 72},
-    {u"vesk_tag"_s, -1},
-}};
-
 const std::array<int, 13> kAllowRows = {0, 1, 11, 14, 25, 67, 69, 42, 28, 43, 46, 55, 68};
 const std::array<int, 18> kDisplayRows = {7,  3,  36, 17, 5,  6,  9,  8,  56,
                                           57, 47, 26, 48, 49, 13, 10, 44, 65};
@@ -265,6 +185,14 @@ const Tables &tables()
 }
 
 const QString kEmpty;
+
+// What the reader tries a line against for a setting. Older files spell
+// "vesk_allow_comment"; the long key begins with it, so trying the short
+// form reads both spellings.
+QString readerPrefix(const Setting &s)
+{
+    return s.key == u"vesk_allow_comments" ? u"vesk_allow_comment"_s : s.key;
+}
 
 } // namespace
 
@@ -304,6 +232,18 @@ std::span<const int> tabRows(Tab tab)
     return {};
 }
 
-std::span<const ReaderKey> readerKeys() { return kReaderKeys; }
+std::span<const ReaderKey> readerKeys()
+{
+    // The category prefix comes last: tried earlier, it would take the
+    // "vesk_tag_file" lines.
+    static const auto keys = [] {
+        std::array<ReaderKey, kSettingCount + 1> k{};
+        for (size_t i = 0; i < kSettings.size(); ++i)
+            k[i] = {readerPrefix(kSettings[i]), kSettings[i].slot};
+        k.back() = {categoryKey(), -1};
+        return k;
+    }();
+    return keys;
+}
 
 } // namespace vesk::catalogue

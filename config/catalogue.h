@@ -55,6 +55,7 @@ struct ReaderKey {
     QString prefix;
     int slot; // -1 marks the category prefix
 };
+// The settings in slot order, then the category prefix.
 std::span<const ReaderKey> readerKeys();
 
 } // namespace catalogue
