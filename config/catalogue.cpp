@@ -205,6 +205,14 @@ const Setting *setting(int slot)
     return tables().bySlot[slot];
 }
 
+int slotOf(QStringView key)
+{
+    for (const Setting &s : kSettings)
+        if (s.key == key)
+            return s.slot;
+    return -1;
+}
+
 const QString &key(int index)
 {
     return index >= 0 && index < kTableSize ? tables().keys[index] : kEmpty;

@@ -36,6 +36,9 @@ std::span<const Setting> settings();
 // The setting of a slot, or nullptr for slot 37 and anything outside 0..72.
 const Setting *setting(int slot);
 
+// The slot of the setting with this key, or -1 for any other text.
+int slotOf(QStringView key);
+
 // The key and help tables, indexed 0..80. Unused entries are empty strings.
 const QString &key(int index);
 const QString &help(int index);
