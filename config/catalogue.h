@@ -15,7 +15,6 @@ struct Setting {
     int slot;
     QString key;     // as the writer writes it
     QString caption; // text of the caption label
-    Tab tab;
     QString help;    // help line text, shown after "key - "
 };
 
@@ -50,7 +49,8 @@ const QString &categoryKey();
 QString helpEntry(int slot);
 
 // Slots of one tab in their on-screen row order (top to bottom; on
-// Display Options the left column first, then the right column).
+// Display Options the left column first, then the right column). Every
+// setting is on exactly one tab.
 std::span<const int> tabRows(Tab tab);
 
 // One entry of the reader's recognition list, in the order the keys are tried.
