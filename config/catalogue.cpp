@@ -164,29 +164,6 @@ const std::array<int, 17> kFilesRows = {38, 23, 60, 19, 41, 29, 4,  39, 50,
                                         12, 15, 52, 53, 45, 61, 63, 70};
 const std::array<int, 4> kMiscRows = {16, 18, 40, 72};
 
-struct Tables {
-    std::array<QString, kTableSize> keys;
-    std::array<QString, kTableSize> helps;
-    std::array<const Setting *, kSlotCount> bySlot{};
-    Tables()
-    {
-        for (const Setting &s : kSettings) {
-            keys[s.slot] = s.key;
-            helps[s.slot] = s.help;
-            bySlot[s.slot] = &s;
-        }
-        keys[kCategoryKeyIndex] = u"vesk_tag"_s;
-    }
-};
-
-const Tables &tables()
-{
-    static const Tables t;
-    return t;
-}
-
-const QString kEmpty;
-
 // What the reader tries a line against for a setting. Older files spell
 // "vesk_allow_comment"; the long key begins with it, so trying the short
 // form reads both spellings.
@@ -201,9 +178,13 @@ std::span<const Setting> settings() { return kSettings; }
 
 const Setting *setting(int slot)
 {
-    if (slot < kFirstSlot || slot > kLastSlot)
-        return nullptr;
-    return tables().bySlot[slot];
+    static const auto bySlot = [] {
+        std::array<const Setting *, kSlotCount> t{};
+        for (const Setting &s : kSettings)
+            t[size_t(s.slot)] = &s;
+        return t;
+    }();
+    return slot >= kFirstSlot && slot <= kLastSlot ? bySlot[size_t(slot)] : nullptr;
 }
 
 int slotOf(QStringView key)
@@ -214,19 +195,17 @@ int slotOf(QStringView key)
     return -1;
 }
 
-const QString &key(int index)
+const QString &categoryKey()
 {
-    return index >= 0 && index < kTableSize ? tables().keys[index] : kEmpty;
+    static const QString key = u"vesk_tag"_s;
+    return key;
 }
 
-const QString &help(int index)
+QString helpEntry(int slot)
 {
-    return index >= 0 && index < kTableSize ? tables().helps[index] : kEmpty;
+    const Setting *s = setting(slot);
+    return s ? s->key + u" - "_s + s->help : QString();
 }
-
-const QString &categoryKey() { return tables().keys[kCategoryKeyIndex]; }
-
-QString helpEntry(int slot) { return key(slot) + u" - "_s + help(slot); }
 
 std::span<const int> tabRows(Tab tab)
 {

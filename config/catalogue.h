@@ -26,8 +26,6 @@ inline constexpr int kLastSlot = 72;
 inline constexpr int kEmptySlot = 37;
 inline constexpr int kSlotCount = 73;     // including the empty one
 inline constexpr int kSettingCount = 72;  // real settings
-inline constexpr int kTableSize = 81;     // key/help tables are indexed 0..80
-inline constexpr int kCategoryKeyIndex = 73;
 
 // Every real setting, in slot order.
 std::span<const Setting> settings();
@@ -38,14 +36,11 @@ const Setting *setting(int slot);
 // The slot of the setting with this key, or -1 for any other text.
 int slotOf(QStringView key);
 
-// The key and help tables, indexed 0..80. Unused entries are empty strings.
-const QString &key(int index);
-const QString &help(int index);
-
-// "vesk_tag", entry 73 of the key table.
+// "vesk_tag", the start of every category line.
 const QString &categoryKey();
 
-// Key, " - ", help text: what the help line shows for a slot.
+// Key, " - ", help text: what the help line shows for a slot; empty for a
+// slot without a setting.
 QString helpEntry(int slot);
 
 // Slots of one tab in their on-screen row order (top to bottom; on
