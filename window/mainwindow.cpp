@@ -68,14 +68,10 @@ constexpr SettingPage kSettingPages[] = {
     {Tab::Misc, 6, {120, 1815, 1920, 2175, 480}},
 };
 
-// Display Options has a second column with its own rows; its captions start
-// where the left column's boxes end.
+// Display Options has a second column, its last rows, each at its own top
+// under the headings; its captions start where the left column's boxes end.
 constexpr Grid kDisplayRight = {4200, 6135, 6240, 2175, 840};
-struct RightRow {
-    int slot;
-    int top;
-};
-constexpr RightRow kDisplayRightRows[] = {{10, 840}, {44, 1320}, {65, 2280}};
+constexpr int kDisplayRightTops[] = {840, 1320, 2280};
 
 // The text box keeps these as document structure, not as text: a paragraph
 // separator turns into a line break and the frame markers vanish. While the
@@ -249,16 +245,13 @@ void MainWindow::buildSettingPages()
 
     for (const SettingPage &sp : kSettingPages) {
         QWidget *page = m_tabs->page(sp.stripIndex);
-        int row = 0;
-        for (int slot : catalogue::tabRows(sp.tab)) {
-            const auto right = std::find_if(std::begin(kDisplayRightRows), std::end(kDisplayRightRows),
-                                            [&](const RightRow &r) { return r.slot == slot; });
-            if (sp.tab == Tab::DisplayOptions && right != std::end(kDisplayRightRows)) {
-                addRow(page, slot, kDisplayRight, right->top);
-                continue;
-            }
-            addRow(page, slot, sp.grid, sp.grid.firstTop + row * kRowPitch);
-            ++row;
+        const auto rows = catalogue::tabRows(sp.tab);
+        const size_t left = rows.size() - (sp.tab == Tab::DisplayOptions ? std::size(kDisplayRightTops) : 0);
+        for (size_t row = 0; row < rows.size(); ++row) {
+            if (row < left)
+                addRow(page, rows[row], sp.grid, sp.grid.firstTop + int(row) * kRowPitch);
+            else
+                addRow(page, rows[row], kDisplayRight, kDisplayRightTops[row - left]);
         }
     }
 
@@ -452,7 +445,7 @@ void MainWindow::showEvent(QShowEvent *event)
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - frameGeometry().center() + pos());
     m_tabs->setCurrentIndex(0);
-    m_boxes[0]->setFocus(Qt::OtherFocusReason);
+    m_focusOrder.front()->setFocus(Qt::OtherFocusReason);
     // Ask for the keyboard: without a window manager to hand it over, the
     // window would take typing but never become active, and its menu
     // shortcuts would not fire.
