@@ -15,7 +15,6 @@ struct Setting {
     int slot;
     QString key;     // as the writer writes it
     QString caption; // text of the caption label
-    Tab tab;
     QString help;    // help line text, shown after "key - "
 };
 
@@ -27,8 +26,6 @@ inline constexpr int kLastSlot = 72;
 inline constexpr int kEmptySlot = 37;
 inline constexpr int kSlotCount = 73;     // including the empty one
 inline constexpr int kSettingCount = 72;  // real settings
-inline constexpr int kTableSize = 81;     // key/help tables are indexed 0..80
-inline constexpr int kCategoryKeyIndex = 73;
 
 // Every real setting, in slot order.
 std::span<const Setting> settings();
@@ -36,18 +33,19 @@ std::span<const Setting> settings();
 // The setting of a slot, or nullptr for slot 37 and anything outside 0..72.
 const Setting *setting(int slot);
 
-// The key and help tables, indexed 0..80. Unused entries are empty strings.
-const QString &key(int index);
-const QString &help(int index);
+// The slot of the setting with this key, or -1 for any other text.
+int slotOf(QStringView key);
 
-// "vesk_tag", entry 73 of the key table.
+// "vesk_tag", the start of every category line.
 const QString &categoryKey();
 
-// Key, " - ", help text: what the help line shows for a slot.
+// Key, " - ", help text: what the help line shows for a slot; empty for a
+// slot without a setting.
 QString helpEntry(int slot);
 
 // Slots of one tab in their on-screen row order (top to bottom; on
-// Display Options the left column first, then the right column).
+// Display Options the left column first, then the right column). Every
+// setting is on exactly one tab.
 std::span<const int> tabRows(Tab tab);
 
 // One entry of the reader's recognition list, in the order the keys are tried.
@@ -55,6 +53,7 @@ struct ReaderKey {
     QString prefix;
     int slot; // -1 marks the category prefix
 };
+// The settings in slot order, then the category prefix.
 std::span<const ReaderKey> readerKeys();
 
 } // namespace catalogue

@@ -332,9 +332,9 @@ private slots:
             // A line that a key claims comes back as that key's line;
             // every other line comes back as it was.
             QString claimedBy;
-            for (int i = 0; i < catalogue::kSlotCount && claimedBy.isEmpty(); ++i)
-                if (!catalogue::key(i).isEmpty() && line.startsWith(catalogue::key(i)))
-                    claimedBy = catalogue::key(i);
+            for (const Setting &st : catalogue::settings())
+                if (claimedBy.isEmpty() && line.startsWith(st.key))
+                    claimedBy = st.key;
             if (claimedBy.isEmpty() && line.startsWith(catalogue::categoryKey()) && line.contains(u'|'))
                 claimedBy = catalogue::categoryKey();
             if (claimedBy.isEmpty()) {

@@ -73,7 +73,7 @@ private slots:
         for (int slot = 0; slot <= 72; ++slot) {
             if (slot == 37)
                 continue;
-            const QString entry = catalogue::key(slot) + u" - "_s + catalogue::help(slot);
+            const QString entry = catalogue::setting(slot)->key + u" - "_s + catalogue::setting(slot)->help;
             for (QWidget *control : {static_cast<QWidget *>(s->w.captionLabel(slot)),
                                      static_cast<QWidget *>(s->w.valueBox(slot))}) {
                 moveOver(control);

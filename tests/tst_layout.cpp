@@ -1,6 +1,7 @@
 // The main window as laid out: which controls exist, on which tab, where,
 // with which texts, and the order the Tab key walks them in.
 
+#include "config/catalogue.h"
 #include "toolkit/twips.h"
 #include "window/tabcontrol.h"
 #include "windowfixture.h"
@@ -12,141 +13,15 @@
 #include <QScreen>
 #include <QTabBar>
 
-#include <vector>
-
 using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Row {
-    const char *caption;
-    int slot;
-};
-
-// One column of setting rows on a tab, in twips from the tab control's corner.
-struct Column {
-    int page;
-    int captionRight;
-    int boxLeft;
-    int boxWidth;
-    std::vector<int> tops; // empty: rows 360 apart from firstTop
-    int firstTop;
-    std::vector<Row> rows;
-};
-
-const std::vector<Column> kColumns = {
-    {0,
-     1815,
-     1920,
-     2175,
-     {},
-     480,
-     {{"Allow Search", 0},
-      {"Allow Sort", 1},
-      {"Allow Comments", 11},
-      {"Delete Invalid", 14},
-      {"Allow Downloads", 25},
-      {"Allow Delete", 67},
-      {"Allow Info Link", 69},
-      {"Nat check", 42},
-      {"Debug", 28},
-      {"Count Unique Peers", 43},
-      {"Allow Scrape", 46},
-      {"Parse on Upload", 55},
-      {"Force Anounce on DL", 68}}},
-    {1,
-     1815,
-     1920,
-     2175,
-     {},
-     840,
-     {{"Display All", 7},
-      {"Show Hash", 3},
-      {"Show Name", 36},
-      {"Show File Comments", 17},
-      {"Date Added", 5},
-      {"Size", 6},
-      {"Show # of Files", 9},
-      {"Show Stats", 8},
-      {"Show Completed", 56},
-      {"Show Transfered", 57},
-      {"Show Min Left", 47},
-      {"Show Average Left", 26},
-      {"Show Max Left", 48},
-      {"Show Left as Progress", 49},
-      {"Show Uploader", 13}}},
-    {1,
-     6135,
-     6240,
-     2175,
-     {840, 1320, 2280},
-     0,
-     {{"Show File Contents", 10}, {"Show Share Ratio", 44}, {"Show Generation Time", 65}}},
-    {2,
-     1815,
-     1920,
-     2175,
-     {},
-     480,
-     {{"Compression Level", 21},
-      {"Max Torrents", 22},
-      {"Port", 27},
-      {"Response size", 34},
-      {"Max Give", 62},
-      {"Torrents Per Page", 2},
-      {"Max Connections", 54},
-      {"Guest Access", 58},
-      {"Member Access", 59},
-      {"Users per page", 66},
-      {"Max Peers Display", 71}}},
-    {3,
-     1815,
-     2040,
-     2175,
-     {},
-     600,
-     {{"Socket timeout", 31},
-      {"Downloader Timeout", 32},
-      {"Announce interval", 33},
-      {"Parse Allowed Interval", 35},
-      {"Dump XML Interval", 64},
-      {"Save dfile interval", 30},
-      {"File Expires", 24},
-      {"Log Flush Interval", 20},
-      {"Refresh Static Interval", 51}}},
-    {4,
-     1575,
-     1680,
-     6375,
-     {},
-     480,
-     {{"Allowed directory", 38},
-      {"File Directory", 23},
-      {"Access Log Dir", 60},
-      {"Error Log Dir", 19},
-      {"Tag file", 41},
-      {"dfile", 29},
-      {"Style Sheet", 4},
-      {"Static header", 39},
-      {"Static Footer", 50},
-      {"Comments File", 12},
-      {"Upload Directory", 15},
-      {"Image Bar Fill", 52},
-      {"Image Bar Trans", 53},
-      {"External Torrent Dir", 45},
-      {"User Database File", 61},
-      {"Dump XML File", 63},
-      {"Archive Directory", 70}}},
-    {6,
-     1815,
-     1920,
-     2175,
-     {},
-     480,
-     {{"Force Announce URL", 16}, {"Max Hops", 18}, {"Character set", 40}, {"Realm", 72}}},
-};
+// The setting tabs in strip order.
+constexpr Tab kSettingTabs[] = {Tab::AllowOptions,     Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
+                                Tab::FilesDirectories, Tab::Misc};
 
 const QString kYesNo = u"For all yes or no options, 1 = yes and 0 = no"_s;
 
@@ -174,50 +49,63 @@ private slots:
     {
         const auto boxes = s->w.findChildren<QLineEdit *>(QRegularExpression(u"^vesk_\\d+$"_s));
         const auto captions = s->w.findChildren<QLabel *>(QRegularExpression(u"^Label1_\\d+$"_s));
-        QCOMPARE(boxes.size(), 72);
-        QCOMPARE(captions.size(), 72);
-        QVERIFY(!s->w.findChild<QWidget *>(u"vesk_37"_s));
-        QVERIFY(!s->w.findChild<QWidget *>(u"Label1_37"_s));
-        QVERIFY(!s->w.valueBox(37));
-        QVERIFY(!s->w.captionLabel(37));
-        int rows = 0;
-        for (const Column &c : kColumns)
-            rows += int(c.rows.size());
-        QCOMPARE(rows, 72);
+        QCOMPARE(boxes.size(), catalogue::kSettingCount);
+        QCOMPARE(captions.size(), catalogue::kSettingCount);
+        QVERIFY(!s->w.findChild<QWidget *>(u"vesk_%1"_s.arg(catalogue::kEmptySlot)));
+        QVERIFY(!s->w.findChild<QWidget *>(u"Label1_%1"_s.arg(catalogue::kEmptySlot)));
+        QVERIFY(!s->w.valueBox(catalogue::kEmptySlot));
+        QVERIFY(!s->w.captionLabel(catalogue::kEmptySlot));
     }
 
-    // Every row on its tab, in its order, at the grid's geometry.
+    // Each tab's rows on its own page, in strip order, in the catalogue's
+    // order: down a column, then on in the next one to the right. A column
+    // lines its boxes and captions up, the first one on the row pitch; a
+    // caption ends left of its box and shows its whole text.
     void everyRowSitsOnItsGrid()
     {
         const Twips tw(s->w.logicalDpiX());
         TabControl *tabs = s->w.tabs();
-        for (const Column &c : kColumns) {
-            QWidget *page = tabs->page(c.page);
-            for (size_t r = 0; r < c.rows.size(); ++r) {
-                const Row &row = c.rows[r];
-                const QString what = QString::fromLatin1(row.caption);
-                auto *box = s->w.findChild<QLineEdit *>(u"vesk_%1"_s.arg(row.slot));
-                auto *caption = s->w.findChild<QLabel *>(u"Label1_%1"_s.arg(row.slot));
+        int lastPage = -1;
+        for (Tab tab : kSettingTabs) {
+            const auto rows = catalogue::tabRows(tab);
+            const int page = tabs->indexOfPageHolding(s->w.valueBox(rows[0]));
+            QVERIFY(page > lastPage);
+            lastPage = page;
+            bool firstColumn = true;
+            for (size_t r = 0; r < rows.size(); ++r) {
+                const QString what = catalogue::setting(rows[r])->caption;
+                QLineEdit *box = s->w.valueBox(rows[r]);
+                QLabel *caption = s->w.captionLabel(rows[r]);
                 QVERIFY2(box && caption, qPrintable(what));
-                QCOMPARE(box, s->w.valueBox(row.slot));
-                QCOMPARE(caption, s->w.captionLabel(row.slot));
-                QCOMPARE(box->parentWidget(), page);
-                QCOMPARE(caption->parentWidget(), page);
+                QCOMPARE(box->objectName(), u"vesk_%1"_s.arg(rows[r]));
+                QCOMPARE(caption->objectName(), u"Label1_%1"_s.arg(rows[r]));
+                QCOMPARE(box->parentWidget(), tabs->page(page));
+                QCOMPARE(caption->parentWidget(), tabs->page(page));
                 QCOMPARE(caption->text(), what);
-
-                const int top = c.tops.empty() ? c.firstTop + int(r) * 360 : c.tops[r];
-                QCOMPARE(box->geometry(), tw.rect(c.boxLeft, top, c.boxWidth, 375));
-                QVERIFY2(box->text().isEmpty() || row.slot == 27, qPrintable(what));
+                QVERIFY(tabs->page(page)->rect().contains(box->geometry()));
+                QVERIFY2(std::abs(box->height() - tw.px(375)) <= 1, qPrintable(what));
+                QCOMPARE(box->text().isEmpty(), rows[r] != catalogue::slotOf(u"port"));
 
                 QVERIFY2(caption->alignment() & Qt::AlignRight, qPrintable(what));
-                QCOMPARE(caption->geometry().x() + caption->geometry().width(), tw.px(c.captionRight));
-                QVERIFY2(std::abs(caption->geometry().height() - tw.px(255)) <= 1, qPrintable(what));
+                QVERIFY2(std::abs(caption->height() - tw.px(255)) <= 1, qPrintable(what));
                 QVERIFY2(std::abs(caption->geometry().top() - box->geometry().top()) <= tw.px(120),
                          qPrintable(what));
-                // Its text ends just left of its box and is not cut.
                 QVERIFY2(caption->fontMetrics().horizontalAdvance(what) <= caption->contentsRect().width(),
                          qPrintable(what));
                 QVERIFY(caption->geometry().right() < box->geometry().left());
+                if (r == 0)
+                    continue;
+                QLineEdit *above = s->w.valueBox(rows[r - 1]);
+                if (box->x() > above->x()) {
+                    firstColumn = false;
+                    continue;
+                }
+                QCOMPARE(box->x(), above->x());
+                QCOMPARE(box->width(), above->width());
+                QCOMPARE(caption->geometry().right(), s->w.captionLabel(rows[r - 1])->geometry().right());
+                QVERIFY2(box->y() > above->y(), qPrintable(what));
+                const int fromFirst = box->y() - s->w.valueBox(rows[0])->y();
+                QVERIFY2(!firstColumn || std::abs(fromFirst - tw.px(360 * int(r))) <= 1, qPrintable(what));
             }
         }
         // The page spans the tab control, so page and control coordinates agree.
@@ -376,33 +264,32 @@ private slots:
         const Twips tw(s->w.logicalDpiX());
         QCOMPARE(s->w.windowTitle(), u"VESK Front End"_s);
         QCOMPARE(s->w.centralWidget()->size(), QSize(tw.px(8850), tw.px(8040)));
-        QCOMPARE(QApplication::focusWidget(), s->w.valueBox(0));
+        QCOMPARE(QApplication::focusWidget(), s->w.valueBox(catalogue::tabRows(kSettingTabs[0])[0]));
         const QPoint off = s->w.frameGeometry().center() - s->w.screen()->availableGeometry().center();
         QVERIFY2(off.manhattanLength() <= 2, qPrintable(u"%1,%2"_s.arg(off.x()).arg(off.y())));
     }
 
-    // The Tab key from vesk_0 visits every control in the required order,
-    // bringing each one's tab to the front, and comes back round.
+    // The Tab key from the first box visits every control in the order the pages
+    // show them, bringing each one's tab to the front, and comes back round.
     void tabKeyWalk()
     {
         QStringList expected;
-        for (const Column &c : kColumns)
-            if (c.page != 6)
-                for (const Row &r : c.rows)
-                    expected << u"vesk_%1"_s.arg(r.slot);
-        expected << u"List1"_s << u"bAddCat"_s;
-        for (const Row &r : kColumns.back().rows)
-            expected << u"vesk_%1"_s.arg(r.slot);
+        for (Tab tab : kSettingTabs) {
+            if (tab == Tab::Misc) // after the Categories page
+                expected << u"List1"_s << u"bAddCat"_s;
+            for (int slot : catalogue::tabRows(tab))
+                expected << u"vesk_%1"_s.arg(slot);
+        }
         expected << u"Text1"_s << u"bSave"_s << u"bQuit"_s << u"SSTab1_tabs"_s;
         QCOMPARE(expected.size(), 78);
-        // The walk starts after vesk_0; from the strip it enters the page
-        // shown, Raw.
-        expected.removeFirst();
+        // The walk starts after the first box; from the strip it enters the
+        // page shown, Raw.
+        const QString first = expected.takeFirst();
         expected << u"Text1"_s;
 
         QStringList visited;
         QWidget *focus = QApplication::focusWidget();
-        QCOMPARE(focus, s->w.valueBox(0));
+        QCOMPARE(focus->objectName(), first);
         for (int i = 0; i < expected.size(); ++i) {
             QTest::keyClick(focus, Qt::Key_Tab);
             focus = QApplication::focusWidget();

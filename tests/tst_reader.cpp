@@ -19,6 +19,12 @@ QStringList linesOf(const QString &text)
     return out;
 }
 
+// A setting's entry in what was read or is to be written, by its key.
+decltype(auto) valueOf(auto &&config, QStringView key)
+{
+    return (config.values[size_t(catalogue::slotOf(key))]);
+}
+
 int filledSlots(const ConfigData &d)
 {
     int n = 0;
@@ -113,37 +119,37 @@ void TstReader::getVal()
 void TstReader::settingLines_data()
 {
     QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("plain") << u"vesk_allow_search = 1"_s << 0 << u"1"_s;
-    QTest::newRow("no blanks") << u"vesk_allow_search=1"_s << 0 << u"1"_s;
-    QTest::newRow("two spaces") << u"vesk_per_page =  25"_s << 2 << u" 25"_s;
-    QTest::newRow("trailing spaces") << u"vesk_per_page = 25   "_s << 2 << u"25   "_s;
-    QTest::newRow("key alone") << u"vesk_debug"_s << 28 << u"vesk_debug"_s;
-    QTest::newRow("a=b") << u"vesk_realm = a=b"_s << 72 << u"a=b"_s;
-    QTest::newRow("==") << u"vesk_realm == x"_s << 72 << u"= x"_s;
-    QTest::newRow("=") << u"vesk_realm ="_s << 72 << QString();
-    QTest::newRow("= ") << u"vesk_realm = "_s << 72 << QString();
-    QTest::newRow("portal") << u"portal = 5"_s << 27 << u"5"_s;
-    QTest::newRow("comments") << u"vesk_allow_comments = 1"_s << 11 << u"1"_s;
-    QTest::newRow("comment") << u"vesk_allow_comment = 1"_s << 11 << u"1"_s;
-    QTest::newRow("tag file") << u"vesk_tag_file = tags.dat"_s << 41 << u"tags.dat"_s;
-    QTest::newRow("tag files") << u"vesk_tag_files = t"_s << 41 << u"t"_s;
-    QTest::newRow("file comments") << u"vesk_show_file_comments = 1"_s << 17 << u"1"_s;
-    QTest::newRow("save_dfile") << u"save_dfile_interval = 300"_s << 30 << u"300"_s;
-    QTest::newRow("dfile prefix") << u"dfile.dat"_s << 29 << u"dfile.dat"_s;
-    QTest::newRow("slot 38") << u"allowed_dir = /torrents"_s << 38 << u"/torrents"_s;
-    QTest::newRow("bar in value") << u"vesk_realm = a|b"_s << 72 << u"a|b"_s;
-    QTest::newRow("non-ASCII") << u"vesk_realm = Zürich €"_s << 72 << u"Zürich €"_s;
+    QTest::newRow("plain") << u"vesk_allow_search = 1"_s << u"vesk_allow_search"_s << u"1"_s;
+    QTest::newRow("no blanks") << u"vesk_allow_search=1"_s << u"vesk_allow_search"_s << u"1"_s;
+    QTest::newRow("two spaces") << u"vesk_per_page =  25"_s << u"vesk_per_page"_s << u" 25"_s;
+    QTest::newRow("trailing spaces") << u"vesk_per_page = 25   "_s << u"vesk_per_page"_s << u"25   "_s;
+    QTest::newRow("key alone") << u"vesk_debug"_s << u"vesk_debug"_s << u"vesk_debug"_s;
+    QTest::newRow("a=b") << u"vesk_realm = a=b"_s << u"vesk_realm"_s << u"a=b"_s;
+    QTest::newRow("==") << u"vesk_realm == x"_s << u"vesk_realm"_s << u"= x"_s;
+    QTest::newRow("=") << u"vesk_realm ="_s << u"vesk_realm"_s << QString();
+    QTest::newRow("= ") << u"vesk_realm = "_s << u"vesk_realm"_s << QString();
+    QTest::newRow("portal") << u"portal = 5"_s << u"port"_s << u"5"_s;
+    QTest::newRow("comments") << u"vesk_allow_comments = 1"_s << u"vesk_allow_comments"_s << u"1"_s;
+    QTest::newRow("comment") << u"vesk_allow_comment = 1"_s << u"vesk_allow_comments"_s << u"1"_s;
+    QTest::newRow("tag file") << u"vesk_tag_file = tags.dat"_s << u"vesk_tag_file"_s << u"tags.dat"_s;
+    QTest::newRow("tag files") << u"vesk_tag_files = t"_s << u"vesk_tag_file"_s << u"t"_s;
+    QTest::newRow("file comments") << u"vesk_show_file_comments = 1"_s << u"vesk_show_file_comment"_s << u"1"_s;
+    QTest::newRow("save_dfile") << u"save_dfile_interval = 300"_s << u"save_dfile_interval"_s << u"300"_s;
+    QTest::newRow("dfile prefix") << u"dfile.dat"_s << u"dfile"_s << u"dfile.dat"_s;
+    QTest::newRow("after the empty slot") << u"allowed_dir = /torrents"_s << u"allowed_dir"_s << u"/torrents"_s;
+    QTest::newRow("bar in value") << u"vesk_realm = a|b"_s << u"vesk_realm"_s << u"a|b"_s;
+    QTest::newRow("non-ASCII") << u"vesk_realm = Zürich €"_s << u"vesk_realm"_s << u"Zürich €"_s;
 }
 
 void TstReader::settingLines()
 {
     QFETCH(QString, line);
-    QFETCH(int, slot);
+    QFETCH(QString, key);
     QFETCH(QString, value);
     const ConfigData d = parseConfig(QString(line + u"\r\n"_s));
-    QCOMPARE(d.values[size_t(slot)], std::optional<QString>(value));
+    QCOMPARE(valueOf(d, key), std::optional<QString>(value));
     QCOMPARE(filledSlots(d), 1);
     QVERIFY(d.categories.empty());
     QCOMPARE(d.misc, QString());
@@ -211,8 +217,8 @@ void TstReader::tagWithoutBarIsMiscAndReadingGoesOn()
 {
     const ConfigData d = parseConfig(
         u"port = 1\r\nvesk_tag5 = Movies\r\ndfile = d.dat\r\nvesk_tag6 = A|a.png\r\n# end\r\n"_s);
-    QCOMPARE(d.values[27], std::optional<QString>(u"1"_s));
-    QCOMPARE(d.values[29], std::optional<QString>(u"d.dat"_s));
+    QCOMPARE(valueOf(d, u"port"), std::optional<QString>(u"1"_s));
+    QCOMPARE(valueOf(d, u"dfile"), std::optional<QString>(u"d.dat"_s));
     QCOMPARE(int(d.categories.size()), 1);
     QCOMPARE(d.categories[0], (Category{u"A"_s, u"a.png"_s}));
     QCOMPARE(d.misc, u"vesk_tag5 = Movies\n# end\n"_s);
@@ -221,11 +227,11 @@ void TstReader::tagWithoutBarIsMiscAndReadingGoesOn()
 void TstReader::lastLineWins()
 {
     const ConfigData d = parseConfig(u"port = 1\r\nvesk_allow_comments = 0\r\nport = 2\r\nvesk_allow_comment = 1\r\n"_s);
-    QCOMPARE(d.values[27], std::optional<QString>(u"2"_s));
-    QCOMPARE(d.values[11], std::optional<QString>(u"1"_s));
+    QCOMPARE(valueOf(d, u"port"), std::optional<QString>(u"2"_s));
+    QCOMPARE(valueOf(d, u"vesk_allow_comments"), std::optional<QString>(u"1"_s));
     // A later empty value still replaces the earlier one.
     const ConfigData e = parseConfig(u"vesk_realm = x\nvesk_realm =\n"_s);
-    QCOMPARE(e.values[72], std::optional<QString>(QString()));
+    QCOMPARE(valueOf(e, u"vesk_realm"), std::optional<QString>(QString()));
 }
 
 void TstReader::everyLineEndingReadsTheSame()
@@ -242,8 +248,8 @@ void TstReader::everyLineEndingReadsTheSame()
             if (!finalEnd)
                 text.chop(end.size());
             const ConfigData d = parseConfig(text);
-            QCOMPARE(d.values[27], std::optional<QString>(u"6969"_s));
-            QCOMPARE(d.values[29], std::optional<QString>(u"x"_s));
+            QCOMPARE(valueOf(d, u"port"), std::optional<QString>(u"6969"_s));
+            QCOMPARE(valueOf(d, u"dfile"), std::optional<QString>(u"x"_s));
             QCOMPARE(d.misc, u"# note\n"_s);
             QCOMPARE(int(d.categories.size()), 1);
             if (!first)
@@ -254,10 +260,10 @@ void TstReader::everyLineEndingReadsTheSame()
     }
     // All three mixed in one file.
     const ConfigData m = parseConfig(u"port = 1\rdfile = 2\nsocket_timeout = 3\r\nvesk_realm = 4"_s);
-    QCOMPARE(m.values[27], std::optional<QString>(u"1"_s));
-    QCOMPARE(m.values[29], std::optional<QString>(u"2"_s));
-    QCOMPARE(m.values[31], std::optional<QString>(u"3"_s));
-    QCOMPARE(m.values[72], std::optional<QString>(u"4"_s));
+    QCOMPARE(valueOf(m, u"port"), std::optional<QString>(u"1"_s));
+    QCOMPARE(valueOf(m, u"dfile"), std::optional<QString>(u"2"_s));
+    QCOMPARE(valueOf(m, u"socket_timeout"), std::optional<QString>(u"3"_s));
+    QCOMPARE(valueOf(m, u"vesk_realm"), std::optional<QString>(u"4"_s));
 }
 
 void TstReader::miscKeepsOrderAndDropsEmptyLines()
@@ -272,9 +278,10 @@ void TstReader::veryLongLines()
 {
     // No 16-bit limits: an "=" far beyond position 32767, and a long value.
     const QString farEquals = u"vesk_realm"_s + QString(40000, u'x') + u"= y"_s;
-    QCOMPARE(parseConfig(farEquals).values[72], std::optional<QString>(u"y"_s));
+    QCOMPARE(valueOf(parseConfig(farEquals), u"vesk_realm"), std::optional<QString>(u"y"_s));
     const QString longValue(100000, u'v');
-    QCOMPARE(parseConfig(QString(u"vesk_realm = "_s + longValue)).values[72], std::optional<QString>(longValue));
+    QCOMPARE(valueOf(parseConfig(QString(u"vesk_realm = "_s + longValue)), u"vesk_realm"),
+             std::optional<QString>(longValue));
     const QString longCategory = u"vesk_tag1 = "_s + QString(50000, u'n') + u"|"_s + QString(50000, u'i');
     const ConfigData c = parseConfig(longCategory);
     QCOMPARE(int(c.categories.size()), 1);
@@ -328,7 +335,7 @@ void TstReader::validUtf8StaysUtf8()
     const ConfigData d = parseConfigBytes("vesk_realm = Z\xC3\xBCrich \xE2\x82\xAC \xF0\x9F\x98\x80\r\n");
     QCOMPARE(d.encoding, Encoding::Utf8);
     QVERIFY(!d.bom);
-    QCOMPARE(d.values[72], std::optional<QString>(u"Zürich € 😀"_s));
+    QCOMPARE(valueOf(d, u"vesk_realm"), std::optional<QString>(u"Zürich € 😀"_s));
 }
 
 void TstReader::latin1KeepsEveryByte()
@@ -341,11 +348,11 @@ void TstReader::latin1KeepsEveryByte()
     const QByteArray file = "vesk_realm = caf\xE9\r\n#" + all + "\r\n";
     const ConfigData d = parseConfigBytes(file);
     QCOMPARE(d.encoding, Encoding::Latin1);
-    QCOMPARE(d.values[72], std::optional<QString>(u"café"_s));
+    QCOMPARE(valueOf(d, u"vesk_realm"), std::optional<QString>(u"café"_s));
     QCOMPARE(d.misc.size(), 1 + all.size() + 1);
 
     ConfigContent c;
-    c.values[72] = *d.values[72];
+    valueOf(c, u"vesk_realm") = *valueOf(d, u"vesk_realm");
     c.misc = d.misc;
     c.encoding = d.encoding;
     const ComposeResult r = composeConfig(c);
@@ -374,11 +381,11 @@ void TstReader::byteOrderMark()
     QVERIFY(d.bom);
     QCOMPARE(d.encoding, Encoding::Utf8);
     // The mark is not part of the first line, so the key is recognised.
-    QCOMPARE(d.values[27], std::optional<QString>(u"1"_s));
+    QCOMPARE(valueOf(d, u"port"), std::optional<QString>(u"1"_s));
     QCOMPARE(d.misc, u"# café\n"_s);
 
     ConfigContent c;
-    c.values[27] = u"1"_s;
+    valueOf(c, u"port") = u"1"_s;
     c.misc = d.misc;
     c.encoding = d.encoding;
     c.bom = d.bom;
@@ -414,8 +421,8 @@ void TstReader::nulBytes()
     static const char raw[] = "port = a\0b\r\n\0\r\nvesk_tag1 = \0|\0\r\n";
     const ConfigData d = parseConfigBytes(QByteArray(raw, sizeof raw - 1));
     QCOMPARE(d.encoding, Encoding::Utf8);
-    QCOMPARE(d.values[27], std::optional<QString>(QString(u"a\0b"_s)));
-    QCOMPARE(d.values[27]->size(), 3);
+    QCOMPARE(valueOf(d, u"port"), std::optional<QString>(QString(u"a\0b"_s)));
+    QCOMPARE(valueOf(d, u"port")->size(), 3);
     QCOMPARE(d.misc, QString(u"\0\n"_s));
     QCOMPARE(int(d.categories.size()), 1);
     QCOMPARE(d.categories[0].name, QString(QChar(0)));

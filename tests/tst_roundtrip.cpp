@@ -278,7 +278,7 @@ QString unaccounted(const QByteArray &input, const QByteArray &output)
             const QString v = getVal(l);
             if (v.isEmpty())
                 continue; // an empty box writes nothing
-            if (!claim(catalogue::key(slot) + u" = "_s + v))
+            if (!claim(catalogue::setting(slot)->key + u" = "_s + v))
                 return u"setting line: "_s + l;
         } else if (slot == -1 && getVal(l).contains(u'|')) {
             const qsizetype at = categoryValues.indexOf(getVal(l));

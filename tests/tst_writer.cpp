@@ -19,6 +19,12 @@ QStringList fileLines(const QString &text)
     return l;
 }
 
+// A setting's entry in what was read or is to be written, by its key.
+decltype(auto) valueOf(auto &&config, QStringView key)
+{
+    return (config.values[size_t(catalogue::slotOf(key))]);
+}
+
 int indexOfPrefix(const QStringList &lines, const QString &prefix)
 {
     for (int i = 0; i < lines.size(); ++i)
@@ -54,11 +60,11 @@ private slots:
 void TstWriter::sortedOrder()
 {
     ConfigContent c;
-    c.values[72] = u"r"_s;    // vesk_realm
-    c.values[27] = u"6969"_s; // port
-    c.values[38] = u"/t"_s;   // allowed_dir
-    c.values[0] = u"1"_s;     // vesk_allow_search
-    c.values[29] = u"d"_s;    // dfile
+    valueOf(c, u"vesk_realm") = u"r"_s;
+    valueOf(c, u"port") = u"6969"_s;
+    valueOf(c, u"allowed_dir") = u"/t"_s;
+    valueOf(c, u"vesk_allow_search") = u"1"_s;
+    valueOf(c, u"dfile") = u"d"_s;
     QCOMPARE(composeText(c), u"allowed_dir = /t\r\ndfile = d\r\nport = 6969\r\nvesk_allow_search = 1\r\nvesk_realm = r\r\n"_s);
 }
 
@@ -69,7 +75,7 @@ void TstWriter::categoryLinesStandTogether()
         c.values[size_t(s.slot)] = u"v"_s;
     c.categories = {{u"a"_s, u"1"_s}, {u"b"_s, u"2"_s}, {u"c"_s, u"3"_s}};
     const QStringList lines = fileLines(composeText(c));
-    QCOMPARE(lines.size(), 72 + 3);
+    QCOMPARE(lines.size(), catalogue::kSettingCount + 3);
     const int style = lines.indexOf(u"vesk_style_sheet = v"_s);
     const int upload = lines.indexOf(u"vesk_upload_dir = v"_s);
     const int tagFile = lines.indexOf(u"vesk_tag_file = v"_s);
@@ -89,8 +95,8 @@ void TstWriter::twelveCategories()
     ConfigContent c;
     for (int i = 1; i <= 12; ++i)
         c.categories.push_back({u"c%1"_s.arg(i, 2, 10, QLatin1Char('0')), u"i"_s});
-    c.values[27] = u"1"_s;
-    c.values[72] = u"r"_s;
+    valueOf(c, u"port") = u"1"_s;
+    valueOf(c, u"vesk_realm") = u"r"_s;
     const QStringList expected = {
         u"port = 1"_s,
         u"vesk_realm = r"_s,
@@ -114,9 +120,9 @@ void TstWriter::readingRenumbersCategories()
 void TstWriter::emptyBoxesAreLeftOut()
 {
     ConfigContent c;
-    c.values[27] = u"6969"_s;
-    c.values[28] = QString();
-    c.values[29] = u""_s;
+    valueOf(c, u"port") = u"6969"_s;
+    valueOf(c, u"vesk_debug") = QString();
+    valueOf(c, u"dfile") = u""_s;
     QCOMPARE(composeText(c), u"port = 6969\r\n"_s);
 }
 
@@ -136,11 +142,11 @@ void TstWriter::valuesAreWrittenUnchanged()
 {
     QFETCH(QString, value);
     ConfigContent c;
-    c.values[72] = value;
+    valueOf(c, u"vesk_realm") = value;
     const QString text = composeText(c);
     QCOMPARE(text, QString(u"vesk_realm = "_s + value + u"\r\n"_s));
     // And it reads back the same.
-    QCOMPARE(parseConfig(text).values[72], std::optional<QString>(value));
+    QCOMPARE(valueOf(parseConfig(text), u"vesk_realm"), std::optional<QString>(value));
 }
 
 void TstWriter::miscBlockFollows_data()
@@ -160,7 +166,7 @@ void TstWriter::miscBlockFollows()
     ConfigContent c;
     c.misc = misc;
     QCOMPARE(composeText(c), written);
-    c.values[72] = u"z"_s;
+    valueOf(c, u"vesk_realm") = u"z"_s;
     QCOMPARE(composeText(c), QString(u"vesk_realm = z\r\n"_s + written));
     QCOMPARE(*composeConfig(c).bytes, QString(u"vesk_realm = z\r\n"_s + written).toUtf8());
 }
@@ -219,10 +225,10 @@ void TstWriter::unencodableText()
     QFETCH(QStringList, named);
     ConfigContent c;
     c.encoding = Encoding(encoding);
-    c.values[27] = u"6969"_s;
+    valueOf(c, u"port") = u"6969"_s;
     Category cat{u"Films"_s, u"f.png"_s};
     switch (where) {
-    case 0: c.values[72] = text; break;
+    case 0: valueOf(c, u"vesk_realm") = text; break;
     case 1: cat.name = text; break;
     case 2: cat.image = text; break;
     case 3: c.misc = text; break;
@@ -250,7 +256,7 @@ void TstWriter::latin1FileKeepsLatin1()
 {
     ConfigContent c;
     c.encoding = Encoding::Latin1;
-    c.values[72] = u"café"_s;
+    valueOf(c, u"vesk_realm") = u"café"_s;
     c.categories = {{u"Ñ"_s, u"ü"_s}};
     c.misc = u"# ÿ"_s;
     const ComposeResult r = composeConfig(c);

@@ -69,15 +69,14 @@ constexpr SettingPage kSettingPages[] = {
     {Tab::Misc, {120, 1815, 1920, 2175, 480}},
 };
 
-// Display Options has a second column with its own rows; its captions start
-// where the left column's boxes end.
+// Display Options has a second column, its last rows, each at its own top
+// under the headings; its captions start where the left column's boxes end.
 constexpr Grid kDisplayRight = {4200, 6135, 6240, 2175, 840};
 struct RightRow {
-    int slot;
     int top;
     const char16_t *heading; // the heading above it
 };
-constexpr RightRow kDisplayRightRows[] = {{10, 840, u"Stats Page"}, {44, 1320, u"Stats Page"}, {65, 2280, u"All Pages"}};
+constexpr RightRow kDisplayRightRows[] = {{840, u"Stats Page"}, {1320, u"Stats Page"}, {2280, u"All Pages"}};
 constexpr char16_t kDisplayLeftHeading[] = u"Index Page";
 
 } // namespace
@@ -222,19 +221,19 @@ void MainWindow::buildSettingPages()
     };
     for (const SettingPage &sp : kSettingPages) {
         QWidget *page = this->page(pageOf(sp.tab));
-        int row = 0;
-        for (int slot : catalogue::tabRows(sp.tab)) {
-            const auto right = std::find_if(std::begin(kDisplayRightRows), std::end(kDisplayRightRows),
-                                            [&](const RightRow &r) { return r.slot == slot; });
-            if (sp.tab == Tab::DisplayOptions && right != std::end(kDisplayRightRows)) {
-                addRow(page, slot, kDisplayRight, right->top);
-                underHeading(slot, right->heading);
-                continue;
+        const auto rows = catalogue::tabRows(sp.tab);
+        const bool display = sp.tab == Tab::DisplayOptions;
+        const size_t left = rows.size() - (display ? std::size(kDisplayRightRows) : 0);
+        for (size_t row = 0; row < rows.size(); ++row) {
+            if (row < left) {
+                addRow(page, rows[row], sp.grid, sp.grid.firstTop + int(row) * kRowPitch);
+                if (display)
+                    underHeading(rows[row], kDisplayLeftHeading);
+            } else {
+                const RightRow &r = kDisplayRightRows[row - left];
+                addRow(page, rows[row], kDisplayRight, r.top);
+                underHeading(rows[row], r.heading);
             }
-            addRow(page, slot, sp.grid, sp.grid.firstTop + row * kRowPitch);
-            if (sp.tab == Tab::DisplayOptions)
-                underHeading(slot, kDisplayLeftHeading);
-            ++row;
         }
     }
 
@@ -491,7 +490,7 @@ void MainWindow::showEvent(QShowEvent *event)
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - frameGeometry().center() + pos());
     m_tabs->setCurrentIndex(0);
-    m_boxes[0]->setFocus(Qt::OtherFocusReason);
+    m_focusOrder.front()->setFocus(Qt::OtherFocusReason);
     // Ask for the keyboard: without a window manager to hand it over, the
     // window would take typing but never become active, and its menu
     // shortcuts would not fire.

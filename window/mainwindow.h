@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/catalogue.h"
 #include "config/diskstamp.h"
 #include "config/textcodec.h"
 #include "window/helpline.h"
@@ -113,8 +114,8 @@ private:
 
 
     TabControl *m_tabs = nullptr;
-    std::array<QLineEdit *, 73> m_boxes{};
-    std::array<QLabel *, 73> m_captions{};
+    std::array<QLineEdit *, catalogue::kSlotCount> m_boxes{};
+    std::array<QLabel *, catalogue::kSlotCount> m_captions{};
     QListView *m_list1 = nullptr;
     CategoryList *m_categories = nullptr;
     QPushButton *m_bAddCat = nullptr;
