@@ -3,11 +3,43 @@
 #include "window/mainwindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+namespace {
+
+// The file named on the command line, if any. Parsed before the window
+// system is touched, so --help and --version work without a display.
+QString fileArgument(int &argc, char **argv)
+{
+    const QCoreApplication parsing(argc, argv);
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral(
+        "Edits the configuration file of a vesk BitTorrent tracker.\n"
+        "veskfrontend is free software under the GNU General Public License, version 3 or later."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addPositionalArgument(QStringLiteral("file"),
+                                  QStringLiteral("The cfg file to open for this run, instead of the one the "
+                                                 "location file names (which stays as it is)."),
+                                  QStringLiteral("[file]"));
+    options.process(parsing);
+    const QStringList files = options.positionalArguments();
+    if (files.size() > 1)
+        options.showHelp(2);
+    // Relative to where the command was given, as a shell user means it.
+    return files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("veskfrontend"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
+    const QString file = fileArgument(argc, argv);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("veskfrontend"));
     // No display name: the platform would append it to every window title,
     // and each message box's title must read exactly as given.
     // Ties the windows to the installed desktop entry and its icon.
@@ -18,7 +50,7 @@ int main(int argc, char *argv[])
 
     vesk::QtToolkit toolkit;
     vesk::MainWindow window(toolkit);
-    window.load();
+    window.load(file);
     window.show();
     return QApplication::exec();
 }

@@ -496,6 +496,29 @@ private slots:
         QCOMPARE(s.w.changedFlag(), u"0"_s);
     }
 
+    // A file given on the command line is opened for this run; the location
+    // file stays as it was. One that cannot be read is reported and asked
+    // for again, as a bad location is.
+    void fileGivenOnTheCommandLine()
+    {
+        Session s;
+        s.setConfig(kBase);
+        const QByteArray ini = readBytes(s.ini());
+        const QString other = s.file(u"other.cfg"_s);
+        writeBytes(other, kOther);
+        s.w.load(other);
+        QCOMPARE(shown(s.tk), QStringList());
+        QCOMPARE(s.w.configPath(), other);
+        QCOMPARE(s.w.valueBox(72)->text(), u"Away"_s);
+        QCOMPARE(readBytes(s.ini()), ini);
+
+        Session bad;
+        bad.setConfig(kBase);
+        bad.w.load(bad.file(u"missing.cfg"_s));
+        QCOMPARE(shown(bad.tk), (QStringList{readFailedMessage(bad.file(u"missing.cfg"_s)),
+                                             changeLocationInput(bad.file(u"missing.cfg"_s))}));
+    }
+
     // A relative path in the location file or typed as the answer is taken
     // from the location file's folder, wherever the editor was started.
     void relativePathsFromTheLocationFilesFolder()

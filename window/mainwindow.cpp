@@ -513,9 +513,12 @@ QString MainWindow::locationFilePath() const
     return m_toolkit.dataFolder() + u'/' + QString::fromLatin1(kLocationFileName);
 }
 
-void MainWindow::load()
+void MainWindow::load(const QString &file)
 {
-    readIni();
+    if (file.isEmpty())
+        readIni();
+    else
+        m_configPath = file;
     // A save cut short (the machine went down) may have left the older
     // backup aside; it goes back, or away, before anything else reads.
     recoverLeftovers(m_toolkit.files(), m_configPath, backupPathFor(m_configPath));

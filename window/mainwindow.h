@@ -36,7 +36,9 @@ public:
     ~MainWindow() override;
 
     // The load step: location file, configuration file, a clean window.
-    void load();
+    // Given a file, opens that one for this run and leaves the location
+    // file alone.
+    void load(const QString &file = {});
 
     // Commands. save() and the quits report whether they did their work.
     bool save();
