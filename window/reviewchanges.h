@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/linediff.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -14,34 +16,10 @@ namespace vesk {
 class MainWindow;
 class Toolkit;
 
-// One line of a unified diff, its mark included ("@@ ...", " x", "-x", "+x").
-struct DiffLine {
-    enum class Kind { Hunk, Context, Removed, Added };
-    Kind kind;
-    QString text;
-};
-
-struct LineDiff {
-    std::vector<DiffLine> lines; // empty when both sides are the same
-    // The changed part was too large to match line by line, so it is shown
-    // as removed whole and added whole.
-    bool unmatched = false;
-};
-
-// dtl's O(NP) search is quick when few lines differ but grows with the
-// square of the differences; past this many line comparisons (well under
-// a second of work) the changed part is shown whole instead.
-inline constexpr long long kDiffCompareBudget = 5'000'000;
-
 // The window shows at most this many diff lines (a larger diff is not
 // read line by line anyway, and the text box would take seconds to fill);
 // it says so when it cuts.
 inline constexpr size_t kMaxShownDiffLines = 20'000;
-
-// The changes from before to after as unified diff hunks with three lines
-// of context.
-LineDiff unifiedDiff(const std::vector<QString> &before, const std::vector<QString> &after,
-                     long long compareBudget = kDiffCompareBudget);
 
 // The two sides Review Changes compares.
 struct ReviewSides {
