@@ -93,6 +93,10 @@ const QByteArray kSaved = "announce_interval = 1800\r\ndfile = dstate\r\nport = 
                           "vesk_debug = 0\r\n";
 
 QStringList viewLines(const ReviewChangesDialog *d) { return d->view()->toPlainText().split(u'\n'); }
+ReviewChangesDialog *review(Session &s)
+{
+    return reviewChanges(s.w, s.tk.files(), s.w.configPath(), s.w.content());
+}
 
 } // namespace
 
@@ -302,20 +306,20 @@ private slots:
         s.load(kSaved);
         // Compared with the file as it is now, not as it was read.
         writeBytes(s.cfg(), "port = 6969\n");
-        ReviewChangesDialog *d = reviewChanges(s.w, s.tk);
+        ReviewChangesDialog *d = review(s);
         QCOMPARE(viewLines(d).mid(2), (QStringList{u"@@ -1 +1,5 @@"_qs, u"+announce_interval = 1800"_qs,
                                                    u"+dfile = dstate"_qs, u" port = 6969"_qs,
                                                    u"+socket_timeout = 15"_qs, u"+vesk_debug = 0"_qs}));
         d->close();
         // Same lines, other line ends: no changes, but a note says so.
         writeBytes(s.cfg(), QByteArray(kSaved).replace("\r\n", "\n"));
-        d = reviewChanges(s.w, s.tk);
+        d = review(s);
         QCOMPARE(d->view()->toPlainText(), QStringLiteral("No changes"));
         QVERIFY(d->noteLabel()->text().contains(u"line"_qs));
         d->close();
         // A missing file counts as empty.
         QVERIFY(QFile::remove(s.cfg()));
-        d = reviewChanges(s.w, s.tk);
+        d = review(s);
         QCOMPARE(viewLines(d).at(2), u"@@ -0,0 +1,5 @@"_qs);
         QCOMPARE(viewLines(d).size(), 2 + 1 + 5);
         QVERIFY(!QFile::exists(s.cfg()));
@@ -329,14 +333,14 @@ private slots:
         Session s;
         s.load("port = 6969\r\n# caf\xe9\r\n");
         s.w.valueBox(27)->setText(QStringLiteral("69\u20ac9"));
-        ReviewChangesDialog *d = reviewChanges(s.w, s.tk);
+        ReviewChangesDialog *d = review(s);
         QVERIFY(d->noteLabel()->text().contains(u"\nSave would stop: "_qs));
         QVERIFY(viewLines(d).contains(u"+port = 69\u20ac9"_qs));
         QVERIFY(viewLines(d).contains(u" # caf\u00e9"_qs));
         d->close();
         // A file there that cannot be read is compared as empty, and named.
         s.tk.faultyFiles().failOn({FaultyFiles::Op::Read, 1, -1, s.cfg(), QStringLiteral("Permission denied")});
-        d = reviewChanges(s.w, s.tk);
+        d = review(s);
         QVERIFY(d->noteLabel()->text().contains(u"The cfg file at "_qs + s.cfg() + u" could not be read (Permission denied)"_qs));
         QCOMPARE(viewLines(d).at(2), u"@@ -0,0 +1,3 @@"_qs);
         QVERIFY(s.tk.prompts().empty());

@@ -1,10 +1,7 @@
 #include "window/reviewchanges.h"
 
-#include "config/configfile.h"
 #include "config/textcodec.h"
 #include "toolkit/fileaccess.h"
-#include "toolkit/toolkit.h"
-#include "window/mainwindow.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -78,12 +75,10 @@ private:
 
 } // namespace
 
-ReviewSides reviewSides(MainWindow &window, Toolkit &toolkit)
+ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigContent &content)
 {
     ReviewSides sides;
     QStringList notes;
-    const QString &path = window.configPath();
-    FileAccess &files = toolkit.files();
     const ReadResult disk = files.read(path, kMaxConfigBytes);
     if (disk.ok)
         sides.onDisk = splitLines(decodeText(disk.data).text);
@@ -91,7 +86,6 @@ ReviewSides reviewSides(MainWindow &window, Toolkit &toolkit)
         notes << u"The cfg file at "_s + path + u" could not be read ("_s + disk.error
                      + u"), so it is compared as an empty file."_s;
 
-    const ConfigContent content = window.content();
     const ComposeResult composed = composeConfig(content);
     if (composed.bytes) {
         sides.toWrite = splitLines(decodeAs(*composed.bytes, content.encoding, content.bom));
@@ -180,12 +174,13 @@ void ReviewChangesDialog::showChanges(const QString &path, const ReviewSides &si
     m_view->moveCursor(QTextCursor::Start);
 }
 
-ReviewChangesDialog *reviewChanges(MainWindow &window, Toolkit &toolkit)
+ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QString &path,
+                                   const ConfigContent &content)
 {
-    auto *dialog = window.findChild<ReviewChangesDialog *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *dialog = parent.findChild<ReviewChangesDialog *>(QString(), Qt::FindDirectChildrenOnly);
     if (!dialog)
-        dialog = new ReviewChangesDialog(&window);
-    dialog->showChanges(window.configPath(), reviewSides(window, toolkit));
+        dialog = new ReviewChangesDialog(&parent);
+    dialog->showChanges(path, reviewSides(files, path, content));
     dialog->open();
     dialog->view()->setFocus();
     return dialog;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/configfile.h"
 #include "config/linediff.h"
 
 #include <QDialog>
@@ -13,8 +14,7 @@ class QPushButton;
 
 namespace vesk {
 
-class MainWindow;
-class Toolkit;
+class FileAccess;
 
 // The window shows at most this many diff lines (a larger diff is not
 // read line by line anyway, and the text box would take seconds to fill);
@@ -27,7 +27,7 @@ struct ReviewSides {
     std::vector<QString> toWrite; // what Save would write
     QString note;                 // something the comparison cannot show
 };
-ReviewSides reviewSides(MainWindow &window, Toolkit &toolkit);
+ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigContent &content);
 
 // The Review Changes window: read-only, closed by Close or Escape.
 class ReviewChangesDialog : public QDialog {
@@ -47,7 +47,9 @@ private:
     QPushButton *m_close;
 };
 
-// Opens (or refreshes) the Review Changes window of the main window.
-ReviewChangesDialog *reviewChanges(MainWindow &window, Toolkit &toolkit);
+// Opens (or refreshes) the Review Changes window of parent: content as Save
+// would write it to path, against the file there now.
+ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QString &path,
+                                   const ConfigContent &content);
 
 } // namespace vesk
