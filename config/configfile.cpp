@@ -10,11 +10,9 @@
 #include <iterator>
 #include <limits>
 #include <new>
-#include <string_view>
 #include <utility>
 
 using namespace Qt::StringLiterals;
-using namespace std::string_view_literals;
 
 namespace vesk {
 
@@ -174,9 +172,9 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
 {
     // As decodeText() decodes, but a piece at a time: a big file is never
     // held whole as text besides its bytes and its misc lines.
-    const bool mark = bytes.startsWith("\xEF\xBB\xBF");
-    const bool utf8 = isValidUtf8(mark ? bytes.sliced(3) : bytes);
-    QByteArrayView rest = mark && utf8 ? bytes.sliced(3) : bytes; // a mark before Latin-1 is text
+    const DetectedEncoding found = detectEncoding(bytes);
+    const bool utf8 = found.encoding == Encoding::Utf8;
+    QByteArrayView rest = bytes.sliced(found.textStart);
     QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     constexpr qsizetype kPiece = 1024 * 1024;
     Reading r;
@@ -200,8 +198,8 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
         rest = rest.sliced(cut);
     }
     ConfigData d = r.finish();
-    d.encoding = utf8 ? Encoding::Utf8 : Encoding::Latin1;
-    d.bom = mark && utf8;
+    d.encoding = found.encoding;
+    d.bom = found.bom;
     return d;
 }
 
@@ -460,12 +458,10 @@ ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes)
 
 QString refusedEncoding(QByteArrayView bytes)
 {
-    // UTF-32 first: its little-endian mark begins like UTF-16's.
-    const char *name = bytes.startsWith("\xFF\xFE\0\0"sv) || bytes.startsWith("\0\0\xFE\xFF"sv) ? "UTF-32"
-                       : bytes.startsWith("\xFF\xFE"sv) || bytes.startsWith("\xFE\xFF"sv)     ? "UTF-16"
-                                                                                              : nullptr;
-    if (!name)
+    const ByteOrderMark mark = byteOrderMark(bytes);
+    if (mark != ByteOrderMark::Utf16 && mark != ByteOrderMark::Utf32)
         return {};
+    const char *name = mark == ByteOrderMark::Utf32 ? "UTF-32" : "UTF-16";
     return u"the file is encoded in %1 (it begins with a %1 byte order mark); the editor reads and writes "
            "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s
         .arg(QLatin1StringView(name));
