@@ -127,6 +127,10 @@ private slots:
         QCOMPARE(viewLines(d).size(), 2 + 1 + 5);
         QVERIFY(!QFile::exists(s.cfg()));
         QVERIFY(s.tk.prompts().empty());
+        // A mark, then U+FEFF opening the text: Save writes both back as read.
+        Session marks;
+        marks.load("\xEF\xBB\xBF\xEF\xBB\xBF# x\r\n\r\n");
+        QCOMPARE(review(marks)->view()->toPlainText(), QStringLiteral("No changes"));
     }
 
     void notesWhatTheDiffCannotShow()

@@ -27,12 +27,6 @@ std::vector<QString> splitLines(QStringView text)
     return lines;
 }
 
-QString decodeAs(const QByteArray &bytes, Encoding encoding, bool bom)
-{
-    const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-    return encoding == Encoding::Latin1 ? QString::fromLatin1(body) : QString::fromUtf8(body);
-}
-
 // The diff text with its lines coloured across the whole width. The
 // colours are painted for the visible lines only, so a diff of any length
 // costs nothing to colour.
@@ -86,15 +80,14 @@ ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigCont
         notes << u"The cfg file at "_s + path + u" could not be read ("_s + disk.error
                      + u"), so it is compared as an empty file."_s;
 
+    // The text Save would encode: decoding its bytes again could take a
+    // character U+FEFF that opens the text for a byte order mark.
+    sides.toWrite = splitLines(composeText(content));
     const ComposeResult composed = composeConfig(content);
-    if (composed.bytes) {
-        sides.toWrite = splitLines(decodeAs(*composed.bytes, content.encoding, content.bom));
-        if (disk.ok && sides.toWrite == sides.onDisk && *composed.bytes != disk.data)
-            notes << u"The lines are the same, but Save would rewrite how they end (every line ends in CR LF)."_s;
-    } else {
-        sides.toWrite = splitLines(composeText(content));
+    if (!composed.bytes)
         notes << u"Save would stop: "_s + composed.problem;
-    }
+    else if (disk.ok && sides.toWrite == sides.onDisk && *composed.bytes != disk.data)
+        notes << u"The lines are the same, but Save would rewrite how they end (every line ends in CR LF)."_s;
     sides.note = notes.join(u'\n');
     return sides;
 }
