@@ -6,7 +6,6 @@
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <limits>
 #include <new>
@@ -14,7 +13,6 @@
 #include <utility>
 
 using namespace Qt::StringLiterals;
-using namespace std::string_view_literals;
 
 namespace vesk {
 
@@ -174,9 +172,9 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
 {
     // As decodeText() decodes, but a piece at a time: a big file is never
     // held whole as text besides its bytes and its misc lines.
-    const bool mark = bytes.startsWith("\xEF\xBB\xBF");
-    const bool utf8 = isValidUtf8(mark ? bytes.sliced(3) : bytes);
-    QByteArrayView rest = mark && utf8 ? bytes.sliced(3) : bytes; // a mark before Latin-1 is text
+    const DetectedEncoding found = detectEncoding(bytes);
+    const bool utf8 = found.encoding == Encoding::Utf8;
+    QByteArrayView rest = bytes.sliced(found.textStart);
     QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     constexpr qsizetype kPiece = 1024 * 1024;
     Reading r;
@@ -200,8 +198,8 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
         rest = rest.sliced(cut);
     }
     ConfigData d = r.finish();
-    d.encoding = utf8 ? Encoding::Utf8 : Encoding::Latin1;
-    d.bom = mark && utf8;
+    d.encoding = found.encoding;
+    d.bom = found.bom;
     return d;
 }
 
@@ -326,13 +324,85 @@ void writePieces(const std::vector<QString> &lines, const QString &misc, Put &&p
     put(u"\r\n", false);
 }
 
-// The length of what writePieces() hands out.
-qsizetype composedSize(const std::vector<QString> &lines, const QString &misc)
+// About the length of what writePieces() hands out, for reserving room: the
+// misc text is not searched for its line breaks, one in 16 characters is
+// counted on.
+qsizetype composedSizeGuess(const std::vector<QString> &lines, const QString &misc)
 {
-    qsizetype total = misc.isEmpty() ? 0 : misc.size() + 2 + misc.count(u'\n');
+    qsizetype total = misc.size() + misc.size() / 16 + 2;
     for (const QString &l : lines)
         total += l.size() + 2;
     return total;
+}
+
+// Appends a piece of the file's text, as characters or encoded, with CR
+// before every LF when lfToCrLf (the misc text's line breaks take the
+// file's form).
+template <typename Buffer, typename Char>
+void appendPiece(Buffer &out, std::basic_string_view<Char> piece, bool lfToCrLf)
+{
+    const qsizetype at = out.size();
+    const qsizetype breaks = lfToCrLf ? std::count(piece.begin(), piece.end(), Char('\n')) : 0;
+    const qsizetype room = qsizetype(piece.size()) + breaks;
+    if (at + room > out.capacity())
+        out.reserve(std::max(at + room, 2 * out.capacity()));
+    out.resize(at + room);
+    Char *to = reinterpret_cast<Char *>(out.data()) + at;
+    for (size_t nl; lfToCrLf && (nl = piece.find(Char('\n'))) != piece.npos; piece.remove_prefix(nl + 1)) {
+        to = std::copy_n(piece.data(), nl, to);
+        *to++ = Char('\r');
+        *to++ = Char('\n');
+    }
+    std::copy(piece.begin(), piece.end(), to);
+}
+
+// Encodes the file's text a piece at a time, each into the same buffer.
+class PieceEncoder {
+public:
+    explicit PieceEncoder(Encoding encoding) : m_encoding(encoding) {}
+
+    // Only for text the encoding holds.
+    std::string_view operator()(QStringView piece)
+    {
+        if (m_encoding == Encoding::Latin1) {
+            m_scratch.resize(piece.size());
+            char *end = m_scratch.data();
+            for (QChar c : piece)
+                *end++ = char(c.unicode()); // all below 256: checked
+            return {m_scratch.constData(), size_t(piece.size())};
+        }
+        m_scratch.resize(m_toUtf8.requiredSpace(piece.size()));
+        const char *end = m_toUtf8.appendToBuffer(m_scratch.data(), piece);
+        return {m_scratch.constData(), size_t(end - m_scratch.constData())};
+    }
+
+private:
+    Encoding m_encoding;
+    QStringEncoder m_toUtf8{QStringEncoder::Utf8};
+    QByteArray m_scratch;
+};
+
+// Why a setting or category cannot be written to the file, or empty.
+QString contentProblem(const ConfigContent &content)
+{
+    const Encoding enc = content.encoding;
+    for (const Setting &s : catalogue::settings()) {
+        const QString &v = content.values[s.slot];
+        if (v.contains(u'\r') || v.contains(u'\n'))
+            return u"the setting \"%1\" (%2) holds a line break, which would make a line of its own in the file"_s
+                .arg(s.caption, s.key);
+        if (firstUnencodable(v, enc) >= 0)
+            return u"the setting \"%1\" (%2) holds characters that cannot be written in the file's encoding (%3)"_s
+                .arg(s.caption, s.key, encodingName(enc));
+    }
+    for (const Category &c : content.categories) {
+        if (const QString problem = c.problem(); !problem.isEmpty())
+            return u"the category \"%1\" cannot be written: %2"_s.arg(c.name, problem);
+        if (firstUnencodable(c.name, enc) >= 0 || firstUnencodable(c.image, enc) >= 0)
+            return u"the category \"%1\" holds characters that cannot be written in the file's encoding (%2)"_s
+                .arg(c.name, encodingName(enc));
+    }
+    return {};
 }
 
 } // namespace
@@ -354,15 +424,9 @@ QString composeText(const ConfigContent &content)
 {
     const std::vector<QString> lines = sortedLines(content);
     QString out;
-    out.reserve(composedSize(lines, content.misc));
+    out.reserve(composedSizeGuess(lines, content.misc));
     writePieces(lines, content.misc, [&](QStringView piece, bool misc) {
-        qsizetype start = 0;
-        for (qsizetype nl = misc ? piece.indexOf(u'\n') : -1; nl >= 0; nl = piece.indexOf(u'\n', start)) {
-            out += piece.sliced(start, nl - start);
-            out += u"\r\n";
-            start = nl + 1;
-        }
-        out += piece.sliced(start);
+        appendPiece(out, std::u16string_view(piece.utf16(), size_t(piece.size())), misc);
     });
     return out;
 }
@@ -370,83 +434,32 @@ QString composeText(const ConfigContent &content)
 ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes)
 {
     ComposeResult r;
-    const Encoding enc = content.encoding;
-    const QString encName = encodingName(enc);
-    for (const Setting &s : catalogue::settings()) {
-        const QString &v = content.values[s.slot];
-        if (v.contains(u'\r') || v.contains(u'\n')) {
-            r.problem = u"the setting \"%1\" (%2) holds a line break, which would make a line of its own in the file"_s
-                            .arg(s.caption, s.key);
-            return r;
-        }
-        if (firstUnencodable(v, enc) >= 0) {
-            r.problem = u"the setting \"%1\" (%2) holds characters that cannot be written in the file's encoding (%3)"_s
-                            .arg(s.caption, s.key, encName);
-            return r;
-        }
-    }
-    for (const Category &c : content.categories) {
-        if (const QString problem = c.problem(); !problem.isEmpty()) {
-            r.problem = u"the category \"%1\" cannot be written: %2"_s.arg(c.name, problem);
-            return r;
-        }
-        if (firstUnencodable(c.name, enc) >= 0 || firstUnencodable(c.image, enc) >= 0) {
-            r.problem = u"the category \"%1\" holds characters that cannot be written in the file's encoding (%2)"_s
-                            .arg(c.name, encName);
-            return r;
-        }
-    }
+    r.problem = contentProblem(content);
+    if (!r.problem.isEmpty())
+        return r;
     // Encoded piece by piece: a big file's text is never held whole in
     // UTF-16 besides the bytes, and the misc text, checked piece by piece
     // too, is read from memory once.
+    const Encoding enc = content.encoding;
     const std::vector<QString> lines = sortedLines(content);
     QByteArray bytes;
-    qsizetype expected = content.misc.size() + content.misc.size() / 16 + 5; // CR LF, mark
-    for (const QString &l : lines)
-        expected += l.size() + 2;
-    bytes.reserve(expected);
-    bool miscFits = true;
+    bytes.reserve(composedSizeGuess(lines, content.misc) + 3); // and a mark
     // Text that begins with U+FEFF (a misc line, say) would read back as a
     // byte order mark and lose that character; a mark in front keeps it.
     if (content.bom || (enc == Encoding::Utf8 && lines.empty() && content.misc.startsWith(QChar(0xFEFF))))
         bytes.append("\xEF\xBB\xBF", 3);
-    QStringEncoder toUtf8(QStringEncoder::Utf8);
-    QByteArray scratch;
+    PieceEncoder encode(enc);
+    bool miscFits = true;
     writePieces(lines, content.misc, [&](QStringView piece, bool misc) {
         if (!miscFits || (misc && firstUnencodable(piece, enc) >= 0)) {
             miscFits = false;
             return;
         }
-        // Encoded into scratch, then copied, with CR before every LF of the
-        // misc text.
-        scratch.resize(enc == Encoding::Latin1 ? piece.size() : toUtf8.requiredSpace(piece.size()));
-        char *end = scratch.data();
-        if (enc == Encoding::Latin1) {
-            for (QChar c : piece)
-                *end++ = char(c.unicode()); // all below 256: checked
-        } else {
-            end = toUtf8.appendToBuffer(end, piece);
-        }
-        const char *from = scratch.constData();
-        const qsizetype at = bytes.size();
-        const qsizetype room = (end - from) + (misc ? std::count(from, static_cast<const char *>(end), '\n') : 0);
-        if (at + room > bytes.capacity())
-            bytes.reserve(std::max(at + room, 2 * bytes.capacity()));
-        bytes.resize(at + room);
-        char *out = bytes.data() + at;
-        for (const char *nl; misc && (nl = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from))));) {
-            std::memcpy(out, from, size_t(nl - from));
-            out += nl - from;
-            *out++ = '\r';
-            *out++ = '\n';
-            from = nl + 1;
-        }
-        std::memcpy(out, from, size_t(end - from));
-        out += end - from;
+        appendPiece(bytes, encode(piece), misc);
     });
     if (!miscFits) {
         r.problem = u"the text on the Raw tab holds characters that cannot be written in the file's encoding (%1)"_s
-                        .arg(encName);
+                        .arg(encodingName(enc));
         return r;
     }
     if (bytes.size() > maxBytes) {
@@ -460,12 +473,10 @@ ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes)
 
 QString refusedEncoding(QByteArrayView bytes)
 {
-    // UTF-32 first: its little-endian mark begins like UTF-16's.
-    const char *name = bytes.startsWith("\xFF\xFE\0\0"sv) || bytes.startsWith("\0\0\xFE\xFF"sv) ? "UTF-32"
-                       : bytes.startsWith("\xFF\xFE"sv) || bytes.startsWith("\xFE\xFF"sv)     ? "UTF-16"
-                                                                                              : nullptr;
-    if (!name)
+    const ByteOrderMark mark = byteOrderMark(bytes);
+    if (mark != ByteOrderMark::Utf16 && mark != ByteOrderMark::Utf32)
         return {};
+    const char *name = mark == ByteOrderMark::Utf32 ? "UTF-32" : "UTF-16";
     return u"the file is encoded in %1 (it begins with a %1 byte order mark); the editor reads and writes "
            "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s
         .arg(QLatin1StringView(name));

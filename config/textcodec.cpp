@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -52,27 +53,38 @@ bool isValidUtf8(QByteArrayView bytes)
     return true;
 }
 
+ByteOrderMark byteOrderMark(QByteArrayView bytes)
+{
+    using namespace std::string_view_literals;
+    // UTF-32 first: its little-endian mark begins like UTF-16's.
+    if (bytes.startsWith("\xFF\xFE\0\0"sv) || bytes.startsWith("\0\0\xFE\xFF"sv))
+        return ByteOrderMark::Utf32;
+    if (bytes.startsWith("\xFF\xFE"sv) || bytes.startsWith("\xFE\xFF"sv))
+        return ByteOrderMark::Utf16;
+    return bytes.startsWith("\xEF\xBB\xBF") ? ByteOrderMark::Utf8 : ByteOrderMark::None;
+}
+
+DetectedEncoding detectEncoding(QByteArrayView bytes)
+{
+    const bool mark = byteOrderMark(bytes) == ByteOrderMark::Utf8;
+    if (isValidUtf8(mark ? bytes.sliced(3) : bytes))
+        return {Encoding::Utf8, mark, mark ? 3 : 0};
+    // A mark in front of text that is not UTF-8 is not a mark: its bytes are text.
+    return {Encoding::Latin1, false, 0};
+}
+
 DecodedText decodeText(QByteArrayView bytes)
 {
-    DecodedText d;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        d.bom = true;
-        bytes = bytes.sliced(3);
-    }
-    if (isValidUtf8(bytes)) {
-        d.encoding = Encoding::Utf8;
-        // QString::fromUtf8() would also swallow a second byte order mark
-        // at the start; past the one taken off above, it is text to keep.
-        QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-        d.text = toText(bytes);
+    const DetectedEncoding found = detectEncoding(bytes);
+    const QByteArrayView body = bytes.sliced(found.textStart);
+    DecodedText d{QString(), found.encoding, found.bom};
+    if (found.encoding == Encoding::Latin1) {
+        d.text = QString::fromLatin1(body);
     } else {
-        d.encoding = Encoding::Latin1;
-        d.text = QString::fromLatin1(bytes);
-        // A BOM in front of text that is not UTF-8 is not a BOM: keep the bytes.
-        if (d.bom) {
-            d.text.prepend(QString::fromLatin1("\xEF\xBB\xBF"));
-            d.bom = false;
-        }
+        // QString::fromUtf8() would also swallow a second byte order mark
+        // at the start; past the one detectEncoding() took off, it is text.
+        QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        d.text = toText(body);
     }
     return d;
 }

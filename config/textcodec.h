@@ -20,8 +20,20 @@ struct DecodedText {
 
 bool isValidUtf8(QByteArrayView bytes);
 
-// UTF-8 when the bytes are valid UTF-8, Latin-1 otherwise. A leading UTF-8
-// byte order mark is taken off the text and remembered.
+// The encoding a file's first bytes mark it as being in, if any.
+enum class ByteOrderMark { None, Utf8, Utf16, Utf32 };
+ByteOrderMark byteOrderMark(QByteArrayView bytes);
+
+// How a file's bytes are read: UTF-8 when they are valid UTF-8 (past a UTF-8
+// byte order mark), Latin-1 otherwise; before Latin-1 the mark is text too.
+struct DetectedEncoding {
+    Encoding encoding = Encoding::Utf8;
+    bool bom = false;        // a UTF-8 byte order mark comes first, not part of the text
+    qsizetype textStart = 0; // past that mark
+};
+DetectedEncoding detectEncoding(QByteArrayView bytes);
+
+// The bytes as text, as detectEncoding() says; the mark is remembered.
 DecodedText decodeText(QByteArrayView bytes);
 
 // Position of the first character that the encoding cannot represent, or -1.

@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(accessibleText(d->cancelButton(), QAccessible::Name), QStringLiteral("Cancel"));
         d->cancel();
 
-        ReviewChangesDialog *r = reviewChanges(s.w, s.tk);
+        ReviewChangesDialog *r = reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content());
         QCOMPARE(accessibleText(r, QAccessible::Name), QStringLiteral("Review Changes"));
         QCOMPARE(accessibleText(r->view(), QAccessible::Name), QStringLiteral("Changes"));
         QCOMPARE(accessibleText(r->closeButton(), QAccessible::Name), QStringLiteral("Close"));

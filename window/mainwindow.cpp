@@ -363,7 +363,7 @@ void MainWindow::buildMenu()
     add("menFind", u"&Find Setting..."_s, QKeySequence(u"Ctrl+F"_s), [finder] { finder->find(); });
     add("menFindNext", u"Find &Next"_s, QKeySequence(Qt::Key_F3), [finder] { finder->findNext(); });
     add("menReview", u"&Review Changes..."_s, QKeySequence(u"Ctrl+D"_s),
-        [this] { reviewChanges(*this, m_toolkit); });
+        [this] { reviewChanges(*this, m_toolkit.files(), m_configPath, content()); });
 }
 
 void MainWindow::buildFocusOrder()

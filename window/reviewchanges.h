@@ -1,5 +1,8 @@
 #pragma once
 
+#include "config/configfile.h"
+#include "config/linediff.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -11,37 +14,12 @@ class QPushButton;
 
 namespace vesk {
 
-class MainWindow;
-class Toolkit;
-
-// One line of a unified diff, its mark included ("@@ ...", " x", "-x", "+x").
-struct DiffLine {
-    enum class Kind { Hunk, Context, Removed, Added };
-    Kind kind;
-    QString text;
-};
-
-struct LineDiff {
-    std::vector<DiffLine> lines; // empty when both sides are the same
-    // The changed part was too large to match line by line, so it is shown
-    // as removed whole and added whole.
-    bool unmatched = false;
-};
-
-// dtl's O(NP) search is quick when few lines differ but grows with the
-// square of the differences; past this many line comparisons (well under
-// a second of work) the changed part is shown whole instead.
-inline constexpr long long kDiffCompareBudget = 5'000'000;
+class FileAccess;
 
 // The window shows at most this many diff lines (a larger diff is not
 // read line by line anyway, and the text box would take seconds to fill);
 // it says so when it cuts.
 inline constexpr size_t kMaxShownDiffLines = 20'000;
-
-// The changes from before to after as unified diff hunks with three lines
-// of context.
-LineDiff unifiedDiff(const std::vector<QString> &before, const std::vector<QString> &after,
-                     long long compareBudget = kDiffCompareBudget);
 
 // The two sides Review Changes compares.
 struct ReviewSides {
@@ -49,7 +27,7 @@ struct ReviewSides {
     std::vector<QString> toWrite; // what Save would write
     QString note;                 // something the comparison cannot show
 };
-ReviewSides reviewSides(MainWindow &window, Toolkit &toolkit);
+ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigContent &content);
 
 // The Review Changes window: read-only, closed by Close or Escape.
 class ReviewChangesDialog : public QDialog {
@@ -69,7 +47,9 @@ private:
     QPushButton *m_close;
 };
 
-// Opens (or refreshes) the Review Changes window of the main window.
-ReviewChangesDialog *reviewChanges(MainWindow &window, Toolkit &toolkit);
+// Opens (or refreshes) the Review Changes window of parent: content as Save
+// would write it to path, against the file there now.
+ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QString &path,
+                                   const ConfigContent &content);
 
 } // namespace vesk
