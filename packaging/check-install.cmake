@@ -55,10 +55,11 @@ if(READELF AND EXISTS "${root}/bin/veskfrontend")
   endif()
 endif()
 
-# The desktop entry starts the installed program by name with its icon.
+# The desktop entry starts the installed program by name, with the file it
+# is asked to open, and its icon.
 if(EXISTS "${root}/share/applications/veskfrontend.desktop")
   file(STRINGS "${root}/share/applications/veskfrontend.desktop" entry)
-  foreach(line "Exec=veskfrontend" "Icon=veskfrontend" "Type=Application")
+  foreach(line "Exec=veskfrontend %f" "Icon=veskfrontend" "Type=Application")
     if(NOT line IN_LIST entry)
       fail("the desktop entry lacks ${line}")
     endif()
