@@ -171,8 +171,11 @@ ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QSt
                                    const ConfigContent &content)
 {
     auto *dialog = parent.findChild<ReviewChangesDialog *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!dialog)
+    if (!dialog) {
         dialog = new ReviewChangesDialog(&parent);
+        // Without a window manager nothing else gives the keyboard back.
+        QObject::connect(dialog, &QDialog::finished, &parent, [&parent] { parent.activateWindow(); });
+    }
     dialog->showChanges(path, reviewSides(files, path, content));
     dialog->open();
     dialog->view()->setFocus();
