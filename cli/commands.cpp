@@ -225,8 +225,8 @@ int Runner::run(const QStringList &arguments)
     m_all = parser.isSet(all);
     m_dryRun = parser.isSet(dryRun);
     m_force = parser.isSet(force);
-    if (parser.values(file).size() > 1)
-        return usage(u"--file given more than once"_s);
+    if (parser.values(file).size() > 1 || (parser.isSet(file) && parser.value(file).isEmpty()))
+        return usage(u"--file takes one PATH"_s);
     m_path = parser.value(file);
 
     QStringList args = parser.positionalArguments();

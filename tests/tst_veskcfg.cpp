@@ -2,6 +2,7 @@
 // temporary folder, and its save through a file layer that fails.
 
 #include "cli/commands.h"
+#include "config/unifieddiff.h"
 #include "doubles.h"
 
 #include <QDir>
@@ -78,6 +79,8 @@ private slots:
     void failedSaveKeepsFiles_data();
     void failedSaveKeepsFiles();
     void fileChangedWhileWorking();
+    void unifiedDiff_data();
+    void unifiedDiff();
 
 private:
     QString cfg() const { return m_dir->filePath(u"vesk.cfg"_s); }
@@ -306,6 +309,38 @@ void TstVeskcfg::fileChangedWhileWorking()
     QVERIFY2(err.contains(u"changed on disk"_s), qPrintable(err));
     QCOMPARE(readBytes(cfg()), "port = 1\r\n"_ba);
     QVERIFY(!QFile::exists(backup()));
+}
+
+// Hunks as diff -u makes them: three lines of context, joined when at most
+// six unchanged lines stand between two changes.
+void TstVeskcfg::unifiedDiff_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("diff"); // less the two label lines
+    QTest::newRow("same") << u"a b"_s << u"a b"_s << QString();
+    QTest::newRow("from nothing") << QString() << u"a"_s << u"@@ -0,0 +1 @@\n+a\n"_s;
+    QTest::newRow("to nothing") << u"a b"_s << QString() << u"@@ -1,2 +0,0 @@\n-a\n-b\n"_s;
+    QTest::newRow("joined") << u"a b c d e f g h i j k l m"_s << u"X a b c d e F g h i j k l"_s
+                            << u"@@ -1,13 +1,13 @@\n+X\n a\n b\n c\n d\n e\n-f\n+F\n g\n h\n i\n j\n k\n l\n-m\n"_s;
+    QTest::newRow("apart") << u"a b c d e f g h i j k l m n"_s << u"a B c d e f g h i j k l M n"_s
+                           << u"@@ -1,5 +1,5 @@\n a\n-b\n+B\n c\n d\n e\n"
+                              "@@ -10,5 +10,5 @@\n j\n k\n l\n-m\n+M\n n\n"_s;
+}
+
+void TstVeskcfg::unifiedDiff()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QString, diff);
+    auto lines = [](const QString &words) {
+        std::vector<QString> v;
+        for (const QString &w : words.split(u' ', Qt::SkipEmptyParts))
+            v.push_back(w);
+        return v;
+    };
+    const QString text = unifiedDiffText(lines(before), lines(after), u"old"_s, u"new"_s);
+    QCOMPARE(text, diff.isEmpty() ? diff : u"--- old\n+++ new\n"_s + diff);
 }
 
 QTEST_GUILESS_MAIN(TstVeskcfg)
