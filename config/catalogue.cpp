@@ -1,5 +1,6 @@
 #include "config/catalogue.h"
 
+#include <algorithm>
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -218,6 +219,18 @@ std::span<const int> tabRows(Tab tab)
     case Tab::Misc: return kMiscRows;
     }
     return {};
+}
+
+Tab tabOf(int slot)
+{
+    for (Tab t : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
+                  Tab::FilesDirectories, Tab::Misc}) {
+        const auto rows = tabRows(t);
+        if (std::find(rows.begin(), rows.end(), slot) != rows.end())
+            return t;
+    }
+    Q_ASSERT_X(false, "tabOf", "a slot without a setting");
+    return Tab::Misc;
 }
 
 std::span<const ReaderKey> readerKeys()

@@ -47,6 +47,8 @@ QString helpEntry(int slot);
 // Display Options the left column first, then the right column). Every
 // setting is on exactly one tab.
 std::span<const int> tabRows(Tab tab);
+// The tab that shows a slot's setting; the slot must hold one.
+Tab tabOf(int slot);
 
 // One entry of the reader's recognition list, in the order the keys are tried.
 struct ReaderKey {

@@ -26,7 +26,10 @@ set(expected
   share/doc/veskfrontend/copyright
   share/man/man1/veskfrontend.1.gz
   share/metainfo/org.example.veskfrontend.metainfo.xml
-  ${icons}/scalable/apps/veskfrontend.svg)
+  ${icons}/scalable/apps/veskfrontend.svg
+  bin/veskcfg
+  share/bash-completion/completions/veskcfg
+  share/man/man1/veskcfg.1.gz)
 foreach(size ${png_sizes})
   list(APPEND expected ${icons}/${size}x${size}/apps/veskfrontend.png)
 endforeach()
@@ -52,6 +55,25 @@ if(READELF AND EXISTS "${root}/bin/veskfrontend")
   execute_process(COMMAND "${READELF}" -d "${root}/bin/veskfrontend" OUTPUT_VARIABLE dyn)
   if(dyn MATCHES "R(UN)?PATH")
     fail("bin/veskfrontend carries a library search path:\n${dyn}")
+  endif()
+endif()
+
+# veskcfg runs where there is no display: Qt's core library, none of its
+# GUI ones, and no library search path either.
+execute_process(COMMAND test -x "${root}/bin/veskcfg" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  fail("bin/veskcfg is not executable")
+endif()
+if(READELF AND EXISTS "${root}/bin/veskcfg")
+  execute_process(COMMAND "${READELF}" -d "${root}/bin/veskcfg" OUTPUT_VARIABLE dyn)
+  if(NOT dyn MATCHES "libQt6Core" OR dyn MATCHES "libQt6(Gui|Widgets|OpenGL|DBus)" OR dyn MATCHES "R(UN)?PATH")
+    fail("bin/veskcfg must need Qt6Core alone and carry no library search path:\n${dyn}")
+  endif()
+endif()
+if(EXISTS "${root}/share/bash-completion/completions/veskcfg")
+  file(READ "${root}/share/bash-completion/completions/veskcfg" completion)
+  if(NOT completion MATCHES "complete -F _veskcfg veskcfg")
+    fail("the bash completion does not complete veskcfg")
   endif()
 endif()
 
@@ -112,7 +134,7 @@ foreach(size ${png_sizes})
 endforeach()
 
 # Compressed documents are gzip files.
-foreach(gz share/doc/veskfrontend/changelog.gz share/man/man1/veskfrontend.1.gz)
+foreach(gz share/doc/veskfrontend/changelog.gz share/man/man1/veskfrontend.1.gz share/man/man1/veskcfg.1.gz)
   if(EXISTS "${root}/${gz}")
     file(READ "${root}/${gz}" magic LIMIT 2 HEX)
     if(NOT magic STREQUAL "1f8b")

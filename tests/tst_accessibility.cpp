@@ -37,8 +37,7 @@ private slots:
             QLineEdit *box = s.w.valueBox(st.slot);
             QCOMPARE(accessibleText(box, QAccessible::Name), st.caption);
             QString heading;
-            const auto display = catalogue::tabRows(Tab::DisplayOptions);
-            if (std::find(display.begin(), display.end(), st.slot) != display.end())
+            if (catalogue::tabOf(st.slot) == Tab::DisplayOptions)
                 heading = st.slot == 65 ? u"All Pages: "_s : st.slot == 10 || st.slot == 44 ? u"Stats Page: "_s : u"Index Page: "_s;
             QCOMPARE(accessibleText(box, QAccessible::Description), heading + catalogue::helpEntry(st.slot));
             QCOMPARE(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::EditableText);
