@@ -5,7 +5,7 @@
 #include "config/diskstamp.h"
 #include "config/locationfile.h"
 #include "config/safesave.h"
-#include "config/unifieddiff.h"
+#include "config/linediff.h"
 #include "config/valuecheck.h"
 #include "toolkit/fileaccess.h"
 

@@ -234,4 +234,16 @@ LineDiff unifiedDiff(const std::vector<QString> &before, const std::vector<QStri
     return {diffHunks(before, after, script.edits), script.unmatched};
 }
 
+QString unifiedDiffText(const std::vector<QString> &before, const std::vector<QString> &after,
+                        const QString &beforeLabel, const QString &afterLabel)
+{
+    const LineDiff diff = unifiedDiff(before, after);
+    if (diff.lines.empty())
+        return {};
+    QString text = u"--- "_s + beforeLabel + u"\n+++ "_s + afterLabel + u'\n';
+    for (const DiffLine &l : diff.lines)
+        text += l.text + u'\n';
+    return text;
+}
+
 } // namespace vesk

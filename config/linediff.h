@@ -47,4 +47,9 @@ std::vector<DiffLine> diffHunks(const std::vector<QString> &before, const std::v
 LineDiff unifiedDiff(const std::vector<QString> &before, const std::vector<QString> &after,
                      long long compareBudget = kDiffCompareBudget);
 
+// The same as text, under "---" and "+++" lines naming the two sides, each
+// line ended by "\n"; empty when both sides are the same.
+QString unifiedDiffText(const std::vector<QString> &before, const std::vector<QString> &after,
+                        const QString &beforeLabel, const QString &afterLabel);
+
 } // namespace vesk

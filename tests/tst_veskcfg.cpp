@@ -2,7 +2,7 @@
 // temporary folder, and its save through a file layer that fails.
 
 #include "cli/commands.h"
-#include "config/unifieddiff.h"
+#include "config/linediff.h"
 #include "doubles.h"
 
 #include <QDir>
@@ -136,9 +136,9 @@ void TstVeskcfg::edits_data()
     QTest::newRow("delete missing") << QStringList{u"category"_s, u"delete"_s, u"music"_s} << 1 << QString()
                                     << QByteArray();
     QTest::newRow("dry run") << QStringList{u"--dry-run"_s, u"set"_s, u"port"_s, u"7000"_s} << 0
-                             << u"@@ -1,5 +1,6 @@\n-# note\n-port = 6969\n-vesk_tag2 = Anime|/a.png\n"
-                                "-vesk_tag1 = Music|/m.png\n+port = 7000\n vesk_debug = 0\n"
-                                "+vesk_tag1 = Anime|/a.png\n+vesk_tag2 = Music|/m.png\n+# note\n+\n"_s
+                             << u"@@ -1,5 +1,6 @@\n+port = 7000\n+vesk_debug = 0\n+vesk_tag1 = Anime|/a.png\n"
+                                "+vesk_tag2 = Music|/m.png\n # note\n-port = 6969\n-vesk_tag2 = Anime|/a.png\n"
+                                "-vesk_tag1 = Music|/m.png\n-vesk_debug = 0\n+\n"_s
                              << QByteArray();
     QTest::newRow("json") << QStringList{u"--json"_s, u"unset"_s, u"port"_s} << 0 << u"{\"changed\":true}\n"_s
                           << saved("vesk_debug = 0\r\n", kTags);
