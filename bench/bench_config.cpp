@@ -9,7 +9,7 @@
 #include "bench/configgen.h"
 #include "config/configfile.h"
 #include "config/safesave.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 #include "window/mainwindow.h"
 #include "window/tabcontrol.h"
 

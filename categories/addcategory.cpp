@@ -1,6 +1,6 @@
 #include "categories/addcategory.h"
 
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "toolkit/toolkit.h"
 
 #include <utility>

@@ -1,7 +1,7 @@
 #include "categories/categorydialog.h"
 
 #include "categories/addcategory.h"
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"

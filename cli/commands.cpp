@@ -1,13 +1,13 @@
 #include "cli/commands.h"
 
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "config/configfile.h"
 #include "config/diskstamp.h"
 #include "config/locationfile.h"
 #include "config/safesave.h"
 #include "config/linediff.h"
 #include "config/valuecheck.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "cli/commands.h"
-#include "toolkit/appfolder.h"
-#include "toolkit/fileaccess.h"
+#include "config/appfolder.h"
+#include "config/fileaccess.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

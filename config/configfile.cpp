@@ -1,6 +1,6 @@
 #include "config/configfile.h"
 
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

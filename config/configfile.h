@@ -1,6 +1,6 @@
 #pragma once
 
-#include "categories/category.h"
+#include "config/category.h"
 #include "config/catalogue.h"
 #include "config/diskstamp.h"
 #include "config/textcodec.h"

@@ -1,8 +1,7 @@
 #include "config/diskstamp.h"
 
 #include "config/configfile.h"
-#include "toolkit/fileaccess.h"
-#include "toolkit/toolkit.h"
+#include "config/fileaccess.h"
 
 #include <QHashFunctions>
 
@@ -69,16 +68,6 @@ bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stam
     if (now.size != stamp.size || now.modified != stamp.modified)
         return true;
     return contentHash(files, path) != stamp.hash;
-}
-
-bool mayOverwrite(Toolkit &toolkit, const QString &path, const DiskStamp &stamp)
-{
-    if (!changedOnDisk(toolkit.files(), path, stamp))
-        return true;
-    return toolkit.messageBox(u"The cfg file at "_s + path
-                                  + u" was changed by another program since it was loaded.  Overwrite it?"_s,
-                              Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
-        == Answer::Yes;
 }
 
 } // namespace vesk

@@ -8,7 +8,6 @@
 namespace vesk {
 
 class FileAccess;
-class Toolkit;
 struct FileStatus;
 
 // What the editor last knew of the configuration file on disk, so that a
@@ -30,9 +29,5 @@ struct DiskStamp {
 // True when the file at path is no longer what the stamp describes: it
 // appeared, vanished, or its size, modification time or content changed.
 bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stamp);
-
-// Before a save: when the file changed on disk, asks whether to overwrite
-// it. True when the save may go on.
-bool mayOverwrite(Toolkit &toolkit, const QString &path, const DiskStamp &stamp);
 
 } // namespace vesk

@@ -1,7 +1,7 @@
 #include "config/locationfile.h"
 
 #include "config/textcodec.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 
 using namespace Qt::StringLiterals;
 

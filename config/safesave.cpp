@@ -1,7 +1,7 @@
 #include "config/safesave.h"
 
 #include "config/configfile.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 
 #include <cerrno>
 #include <new>

@@ -21,7 +21,7 @@
 // the decoded text finds, the writer's text is the plainly sorted text, and
 // its bytes are that text encoded.
 
-#include "categories/category.h"
+#include "config/category.h"
 #include "config/catalogue.h"
 #include "config/configfile.h"
 #include "config/textcodec.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 #include "toolkit/toolkit.h"
 
 #include <QString>

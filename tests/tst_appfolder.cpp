@@ -2,7 +2,7 @@
 // a portable copy, in the per-user folder for an installed copy or one whose
 // folder cannot be written, and what happens when that file cannot be written.
 #include "doubles.h"
-#include "toolkit/appfolder.h"
+#include "config/appfolder.h"
 #include "toolkit/appicon.h"
 #include "toolkit/qttoolkit.h"
 #include "window/mainwindow.h"

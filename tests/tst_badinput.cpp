@@ -3,7 +3,7 @@
 // hang, and where the file could be read, a save afterwards loses no line.
 
 #include "bench/configgen.h"
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "config/configfile.h"
 #include "doubles.h"
 #include "window/mainwindow.h"

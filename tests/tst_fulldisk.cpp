@@ -6,7 +6,7 @@
 #include "config/configfile.h"
 #include "config/safesave.h"
 #include "doubles.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 #include "window/mainwindow.h"
 
 #include <QDir>

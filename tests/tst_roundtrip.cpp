@@ -2,7 +2,7 @@
 // bytes both times, and every line of the input is found again in the output.
 // Also the category order and the category list's operations.
 
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "config/configfile.h"
 
 #include <QRandomGenerator>

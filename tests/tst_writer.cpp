@@ -1,7 +1,7 @@
 // Writing a configuration file: line order, category numbering, values as
 // typed, the misc block, encodings and the backup's name.
 
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "config/configfile.h"
 
 #include <QTest>

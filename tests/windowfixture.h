@@ -3,7 +3,7 @@
 // Shared by the window suites: one run of the editor in a temporary
 // application folder, and prompts written out for exact comparison.
 
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "doubles.h"
 #include "window/mainwindow.h"
 #include "window/tabcontrol.h"

@@ -1,6 +1,6 @@
 #include "toolkit/qttoolkit.h"
 
-#include "toolkit/appfolder.h"
+#include "config/appfolder.h"
 #include "toolkit/singleline.h"
 
 #include <QApplication>

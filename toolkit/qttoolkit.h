@@ -1,7 +1,7 @@
 #pragma once
 
-#include "toolkit/appfolder.h"
-#include "toolkit/fileaccess.h"
+#include "config/appfolder.h"
+#include "config/fileaccess.h"
 #include "toolkit/toolkit.h"
 
 #include <optional>

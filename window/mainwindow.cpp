@@ -2,12 +2,12 @@
 
 #include "categories/addcategory.h"
 #include "categories/categorydialog.h"
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 #include "config/catalogue.h"
 #include "config/configfile.h"
 #include "config/locationfile.h"
 #include "config/safesave.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -655,7 +655,11 @@ bool MainWindow::save()
     // stays open with the edits, and the file on disk is untouched.
     try {
         // Another program's edits are overwritten only when the user says so.
-        if (!mayOverwrite(m_toolkit, m_configPath, m_diskStamp))
+        if (changedOnDisk(m_toolkit.files(), m_configPath, m_diskStamp)
+            && m_toolkit.messageBox(u"The cfg file at "_s + m_configPath
+                                        + u" was changed by another program since it was loaded.  Overwrite it?"_s,
+                                    Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
+                   != Answer::Yes)
             return false;
         const ComposeResult composed = composeConfig(content());
         if (!composed.bytes)

@@ -1,7 +1,7 @@
 #include "window/reviewchanges.h"
 
 #include "config/textcodec.h"
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>

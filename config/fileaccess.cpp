@@ -1,4 +1,4 @@
-#include "toolkit/fileaccess.h"
+#include "config/fileaccess.h"
 
 #include <QByteArrayList>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "categories/categorylist.h"
+#include "config/categorylist.h"
 
 #include <algorithm>
 

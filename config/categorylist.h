@@ -1,6 +1,6 @@
 #pragma once
 
-#include "categories/category.h"
+#include "config/category.h"
 
 #include <QAbstractListModel>
 

@@ -1,4 +1,4 @@
-#include "categories/category.h"
+#include "config/category.h"
 
 #include "config/textcodec.h"
 

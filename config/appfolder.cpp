@@ -1,4 +1,4 @@
-#include "toolkit/appfolder.h"
+#include "config/appfolder.h"
 
 #include "config/locationfile.h"
 

@@ -1,0 +1,16 @@
+# The core (config/) includes nothing from the windows, the platform seam or
+# the command line, and no Qt GUI header: the command line runs on it alone.
+file(GLOB sources "${SOURCE_DIR}/config/*.cpp" "${SOURCE_DIR}/config/*.h")
+set(bad "")
+foreach(source ${sources})
+  file(STRINGS "${source}" includes REGEX "^#include")
+  foreach(line ${includes})
+    if(line MATCHES "#include \"(window|toolkit|categories|cli)/" OR line MATCHES "#include <Qt(Gui|Widgets)|#include <Q(Widget|Application|GuiApplication|Pixmap|Icon|Font)>")
+      list(APPEND bad "${source}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n  " text)
+  message(FATAL_ERROR "The core reaches outside itself:\n  ${text}")
+endif()
