@@ -56,10 +56,10 @@ CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *ow
         b->setGeometry(r);
         return b;
     };
-    QLabel *nameLabel = label("Label1", u"Category Name"_s, tw.rect(-120, 240, 1335, 255));
-    m_name = box("Text1", tw.rect(1320, 240, 2055, 285));
-    QLabel *imageLabel = label("Label2", u"Image file"_s, tw.rect(360, 720, 855, 255));
-    m_image = box("Text2", tw.rect(1320, 720, 2055, 285));
+    QLabel *nameLabel = label("nameLabel", u"Category Name"_s, tw.rect(-120, 240, 1335, 255));
+    m_name = box("nameBox", tw.rect(1320, 240, 2055, 285));
+    QLabel *imageLabel = label("imageLabel", u"Image file"_s, tw.rect(360, 720, 855, 255));
+    m_image = box("imageBox", tw.rect(1320, 720, 2055, 285));
     nameLabel->setBuddy(m_name);
     imageLabel->setBuddy(m_image);
     m_delete = button("Command1", u"Delete"_s, tw.rect(3480, 120, 1095, 375));

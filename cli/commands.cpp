@@ -126,7 +126,7 @@ private:
     }
 
     bool resolvePath(int *code);
-    std::optional<LoadedConfig> load(int *code);
+    std::optional<ConfigFileRead> load(int *code);
     int slotArgument(const QString &key);
 
     int list();
@@ -287,7 +287,7 @@ bool Runner::resolvePath(int *code)
     }
     const QString folder = m_env.dataFolder ? m_env.dataFolder() : QString();
     const QString ini = folder + u'/' + QString::fromLatin1(kLocationFileName);
-    const std::optional<QString> recorded = readLocation(m_env.files, ini);
+    const std::optional<QString> recorded = readLocationFile(m_env.files, ini);
     if (!recorded || recorded->isEmpty()) {
         *code = failed(u"no configuration file given, and none recorded in "_s + ini
                        + u" (the editor records the file it opens there); name one with --file PATH"_s);
@@ -299,9 +299,9 @@ bool Runner::resolvePath(int *code)
     return true;
 }
 
-std::optional<LoadedConfig> Runner::load(int *code)
+std::optional<ConfigFileRead> Runner::load(int *code)
 {
-    LoadedConfig loaded = loadConfig(m_env.files, m_path);
+    ConfigFileRead loaded = readConfigFile(m_env.files, m_path);
     if (!loaded.data) {
         *code = failed(u"cannot read "_s + m_path + u": "_s + loaded.reason);
         return std::nullopt;

@@ -16,7 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace vesk {
 
-QString getVal(QStringView line)
+QString lineValue(QStringView line)
 {
     const qsizetype eq = line.indexOf(u'=');
     QStringView v = eq < 0 ? line : line.sliced(eq + 1);
@@ -121,13 +121,13 @@ public:
         forEachLine(text, [&](QStringView line) {
             const int k = matchReaderKey(line);
             if (k >= 0 && keys[k].slot >= 0) {
-                m_data.values[keys[k].slot] = getVal(line);
+                m_data.values[keys[k].slot] = lineValue(line);
                 return;
             }
             if (k >= 0) {
                 // A category line; one without "|" is no category and is
                 // kept as it stands among the other lines.
-                if (auto c = Category::fromValue(getVal(line))) {
+                if (auto c = Category::fromValue(lineValue(line))) {
                     m_numbered.emplace_back(categoryNumber(line), std::move(*c));
                     return;
                 }
@@ -203,9 +203,9 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
     return d;
 }
 
-LoadedConfig loadConfig(FileAccess &files, const QString &path)
+ConfigFileRead readConfigFile(FileAccess &files, const QString &path)
 {
-    LoadedConfig out;
+    ConfigFileRead out;
     try {
         ReadResult r = files.read(path, kMaxConfigBytes);
         if (!r.ok) {
@@ -221,7 +221,7 @@ LoadedConfig loadConfig(FileAccess &files, const QString &path)
         r.data = QByteArray(); // the text is all that is needed from here on
         out.data = std::move(data);
     } catch (const std::bad_alloc &) {
-        out = LoadedConfig();
+        out = ConfigFileRead();
         out.reason = u"Cannot allocate memory"_s;
     }
     return out;

@@ -22,7 +22,7 @@ inline constexpr qint64 kMaxConfigBytes = 64 * 1024 * 1024;
 
 // The value of a configuration line: everything after its first "=" (the
 // whole line when it has none), less one leading space.
-QString getVal(QStringView line);
+QString lineValue(QStringView line);
 
 // Calls f(QStringView line) for every line of text. A line ends at CR LF, a
 // lone CR or a lone LF; a last line without an ending is a line too.
@@ -64,12 +64,12 @@ class FileAccess;
 // A configuration file read from disk: what it holds and its stamp, or why
 // it could not be used (the file is missing, not a regular file, too large,
 // in an encoding the editor does not write, or memory ran out).
-struct LoadedConfig {
+struct ConfigFileRead {
     std::optional<ConfigData> data;
     DiskStamp stamp;
     QString reason;
 };
-LoadedConfig loadConfig(FileAccess &files, const QString &path);
+ConfigFileRead readConfigFile(FileAccess &files, const QString &path);
 
 // What the writer needs from the window.
 struct ConfigContent {

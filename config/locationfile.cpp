@@ -15,7 +15,7 @@ constexpr qsizetype kMaxPathLength = 4096;
 
 } // namespace
 
-std::optional<QString> readLocation(FileAccess &files, const QString &locationFile)
+std::optional<QString> readLocationFile(FileAccess &files, const QString &locationFile)
 {
     ReadResult r = files.read(locationFile, kMaxLocationBytes);
     if (!r.ok)

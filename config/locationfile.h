@@ -15,7 +15,7 @@ inline const char kDefaultConfigName[] = "vesk.cfg";
 // the first five characters ("Path="). Nothing when the file cannot be read,
 // is empty, its first line is shorter than five characters, or the path is
 // longer than any the system can open.
-std::optional<QString> readLocation(FileAccess &files, const QString &locationFile);
+std::optional<QString> readLocationFile(FileAccess &files, const QString &locationFile);
 
 // Replaces the location file with the single line "Path=" + configPath.
 // On failure *error holds the system's reason.

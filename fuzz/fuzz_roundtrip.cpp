@@ -105,7 +105,7 @@ int classify(QStringView line)
             continue;
         if (k.slot >= 0)
             return k.slot;
-        return Category::fromValue(getVal(line)) ? kCategory : kMisc;
+        return Category::fromValue(lineValue(line)) ? kCategory : kMisc;
     }
     return kMisc;
 }
@@ -119,7 +119,7 @@ void checkEveryLineKept(QByteArrayView input, const QString &written)
     QHash<QString, int> categoryValues;
     forEachLine(written, [&](QStringView l) {
         if (classify(l) == kCategory)
-            ++categoryValues[getVal(l)];
+            ++categoryValues[lineValue(l)];
         else
             ++lines[l.toString()];
     });
@@ -147,11 +147,11 @@ void checkEveryLineKept(QByteArrayView input, const QString &written)
             return;
         const int c = classify(l);
         if (c >= 0) {
-            const QString v = getVal(l);
+            const QString v = lineValue(l);
             if (last[size_t(c)] == at && !v.isEmpty())
                 take(lines, catalogue::setting(c)->key + u" = "_s + v, "a setting line went missing");
         } else if (c == kCategory) {
-            take(categoryValues, getVal(l), "a category line went missing");
+            take(categoryValues, lineValue(l), "a category line went missing");
         } else {
             take(lines, l.toString(), "a misc line went missing");
         }

@@ -52,7 +52,7 @@ private slots:
         Session s;
         s.load(kConfig);
         QVERIFY(s.show());
-        HelpLine *line = s.w.tipText();
+        HelpLine *line = s.w.helpLine();
         QCOMPARE(accessibleText(line, QAccessible::Description), u"Help line"_s);
         QTest::mouseMove(s.w.valueBox(1));
         QCOMPARE(accessibleText(line, QAccessible::Name), catalogue::helpEntry(1));
@@ -69,7 +69,7 @@ private slots:
         Session s;
         s.load(kConfig);
         QCOMPARE(accessibleText(s.w.tabs()->page(3), QAccessible::Name), u"Times"_s);
-        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(s.w.miscText());
+        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(s.w.rawText());
         const auto labels = box->relations(QAccessible::Label);
         QCOMPARE(labels.size(), 1);
         QVERIFY(labels.first().first->text(QAccessible::Name).startsWith(u"Any keys that VESK Frontend"_s));
@@ -84,8 +84,8 @@ private slots:
         s.load(kConfig);
         const std::pair<QObject *, QString> named[] = {
             {s.w.categoryView(), QStringLiteral("Categories")},
-            {s.w.miscText(), QStringLiteral("Other lines of the cfg file")},
-            {s.w.tipText(), QStringLiteral("Move your mouse over any of the values or labels and see what they are for.")},
+            {s.w.rawText(), QStringLiteral("Other lines of the cfg file")},
+            {s.w.helpLine(), QStringLiteral("Move your mouse over any of the values or labels and see what they are for.")},
             {s.w.saveButton(), QStringLiteral("Save")},
             {s.w.quitButton(), QStringLiteral("Quit")},
             {s.w.addCategoryButton(), QStringLiteral("Add New Category")},
@@ -144,7 +144,7 @@ private slots:
         QTest::keyClick(d->focusWidget(), Qt::Key_Escape);
         QVERIFY(!d->isVisible());
         QVERIFY(s.w.isEnabled());
-        QCOMPARE(s.w.changedFlag(), QStringLiteral("0"));
+        QVERIFY(!s.w.isModified());
         QCOMPARE(s.w.categories()->items().size(), size_t(2));
 
         // Tab runs Delete, name, image, Edit, Cancel; Space on Edit edits.
@@ -167,7 +167,7 @@ private slots:
         QTest::keyClick(d->editButton(), Qt::Key_Space);
         QVERIFY(!d->isVisible());
         QCOMPARE(s.w.categories()->items().at(0).name, QStringLiteral("Anime Series"));
-        QCOMPARE(s.w.changedFlag(), QStringLiteral("1"));
+        QVERIFY(s.w.isModified());
     }
 };
 

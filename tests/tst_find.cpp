@@ -34,7 +34,7 @@ class FindTest : public QObject {
         QCOMPARE(s.w.focusWidget(), box);
         QVERIFY(box->hasFocus());
         QCOMPARE(box->selectedText(), box->text());
-        QCOMPARE(s.w.tipText()->text(), catalogue::helpEntry(slot));
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(slot));
     }
 
     static QByteArray config()
@@ -69,7 +69,7 @@ private slots:
         s.action("menFind")->trigger();
         QCOMPARE(shown(s.tk), QStringList{input(kTitle, kPrompt, QString())});
         verifyShown(s, slot, page);
-        QCOMPARE(s.w.changedFlag(), QStringLiteral("0"));
+        QVERIFY(!s.w.isModified());
     }
 
     void keysRunTheCommandsAndNextWrapsAround()
@@ -117,7 +117,7 @@ private slots:
         QVERIFY(s.show());
         s.w.tabs()->setCurrentIndex(kNumberPage);
         s.w.valueBox(27)->setFocus();
-        const QString help = s.w.tipText()->text();
+        const QString help = s.w.helpLine()->text();
         s.tk.type(QStringLiteral("no such setting"));
         s.action("menFind")->trigger();
         QCOMPARE(shown(s.tk),
@@ -125,7 +125,7 @@ private slots:
                               message(kTitle, QStringLiteral("No setting matches no such setting"))}));
         QCOMPARE(s.w.tabs()->currentIndex(), kNumberPage);
         QCOMPARE(s.w.focusWidget(), s.w.valueBox(27));
-        QCOMPARE(s.w.tipText()->text(), help);
+        QCOMPARE(s.w.helpLine()->text(), help);
         // Find Next searches for the same text again.
         s.tk.clearPrompts();
         s.action("menFindNext")->trigger();
@@ -143,14 +143,14 @@ private slots:
 
         s.w.tabs()->setCurrentIndex(kMiscPage);
         s.w.valueBox(18)->setFocus();
-        const QString help = s.w.tipText()->text();
+        const QString help = s.w.helpLine()->text();
         s.tk.clearPrompts();
         s.tk.type(QString()); // Cancel, or OK on an empty box
         s.action("menFind")->trigger();
         QCOMPARE(shown(s.tk), QStringList{input(kTitle, kPrompt, QStringLiteral("port"))});
         QCOMPARE(s.w.tabs()->currentIndex(), kMiscPage);
         QCOMPARE(s.w.focusWidget(), s.w.valueBox(18));
-        QCOMPARE(s.w.tipText()->text(), help);
+        QCOMPARE(s.w.helpLine()->text(), help);
         QCOMPARE(s.tk.unanswered(), 0);
         // The earlier search is still the one Find Next goes on with.
         auto *finder = s.w.findChild<FindSetting *>();

@@ -26,7 +26,7 @@ class HelpLineTest : public QObject {
 
     Session *s = nullptr;
 
-    QString tip() const { return s->w.tipText()->text(); }
+    QString tip() const { return s->w.helpLine()->text(); }
 
     // Brings the control's tab to the front and moves the pointer over it.
     // QTest::mouseMove moves the platform cursor; the offscreen platform
@@ -93,7 +93,7 @@ private slots:
         moveOver(s->w.valueBox(33));
         QVERIFY2(tip().startsWith(u"announce_interval -  the "_s), qPrintable(tip()));
         // Moving again within the same box sets the entry again.
-        s->w.tipText()->setText(u"x"_s);
+        s->w.helpLine()->setText(u"x"_s);
         QTest::mouseMove(s->w.valueBox(33), QPoint(3, 3));
         QVERIFY(tip().startsWith(u"announce_interval - "_s));
     }

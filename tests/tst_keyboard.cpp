@@ -54,7 +54,7 @@ private slots:
         const int first = catalogue::tabRows(Tab::Times)[0];
         QCOMPARE(focused(), s->w.valueBox(first));
         QCOMPARE(s->w.tabs()->currentIndex(), int(Page::Times));
-        QCOMPARE(s->w.tipText()->text(), catalogue::helpEntry(first));
+        QCOMPARE(s->w.helpLine()->text(), catalogue::helpEntry(first));
         // A page without controls hands the keyboard to Save.
         s->w.tabs()->tabBar()->setFocus();
         s->w.tabs()->setCurrentIndex(int(Page::About));
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(focused(), expected);
         // And back, also from inside the Raw text, which keeps Tab to move on.
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
-        s->w.miscText()->setFocus();
+        s->w.rawText()->setFocus();
         press(Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(s->w.tabs()->currentIndex(), int(Page::About));
     }

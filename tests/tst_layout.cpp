@@ -240,7 +240,7 @@ private slots:
             QCOMPARE(l->pos(), QPoint(tw.px(h.at.x()), tw.px(h.at.y())));
             QCOMPARE(l->height(), tw.px(h.at.y() + 255) - tw.px(h.at.y()));
         }
-        QCOMPARE(s->w.miscText()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(s->w.rawText()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
 
     void fileMenu()

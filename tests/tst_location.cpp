@@ -28,7 +28,7 @@ void TstLocation::missingFile()
 {
     QTemporaryDir dir;
     DiskFileAccess files;
-    QCOMPARE(readLocation(files, dir.filePath(u"veskfrontend.ini"_s)), std::nullopt);
+    QCOMPARE(readLocationFile(files, dir.filePath(u"veskfrontend.ini"_s)), std::nullopt);
 }
 
 void TstLocation::firstLine_data()
@@ -77,7 +77,7 @@ void TstLocation::firstLine()
     const QString ini = dir.filePath(u"veskfrontend.ini"_s);
     writeBytes(ini, bytes);
     DiskFileAccess files;
-    const std::optional<QString> got = readLocation(files, ini);
+    const std::optional<QString> got = readLocationFile(files, ini);
     QCOMPARE(got.has_value(), readable);
     if (readable)
         QCOMPARE(*got, path);
@@ -91,7 +91,7 @@ void TstLocation::notAFile()
     const QString ini = dir.filePath(u"veskfrontend.ini"_s);
     QVERIFY(QDir(dir.path()).mkdir(u"veskfrontend.ini"_s));
     DiskFileAccess files;
-    QCOMPARE(readLocation(files, ini), std::nullopt);
+    QCOMPARE(readLocationFile(files, ini), std::nullopt);
 }
 
 void TstLocation::pathWithNulNamesNoFile()
@@ -104,7 +104,7 @@ void TstLocation::pathWithNulNamesNoFile()
     writeBytes(cfg, "port = 1\r\n");
     writeBytes(ini, "Path=" + cfg.toUtf8() + QByteArray(1, '\0') + "junk\r\n");
     DiskFileAccess files;
-    const std::optional<QString> path = readLocation(files, ini);
+    const std::optional<QString> path = readLocationFile(files, ini);
     QVERIFY(path);
     QCOMPARE(path->size(), cfg.size() + 5);
     const ReadResult r = files.read(*path, 1024);
@@ -135,7 +135,7 @@ void TstLocation::writtenForm()
     QVERIFY(writeLocation(files, ini, path, &error));
     QCOMPARE(readBytes(ini), bytes);
     // What is written is read back as written.
-    QCOMPARE(readLocation(files, ini), std::optional<QString>(path));
+    QCOMPARE(readLocationFile(files, ini), std::optional<QString>(path));
 }
 
 void TstLocation::failedWriteKeepsTheOldFile()

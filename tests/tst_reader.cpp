@@ -40,8 +40,8 @@ class TstReader : public QObject {
 private slots:
     void lineEnds_data();
     void lineEnds();
-    void getVal_data();
-    void getVal();
+    void lineValue_data();
+    void lineValue();
     void settingLines_data();
     void settingLines();
     void miscLines_data();
@@ -90,7 +90,7 @@ void TstReader::lineEnds()
     QCOMPARE(linesOf(text), lines);
 }
 
-void TstReader::getVal_data()
+void TstReader::lineValue_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("value");
@@ -109,11 +109,11 @@ void TstReader::getVal_data()
     QTest::newRow("nothing") << QString() << QString();
 }
 
-void TstReader::getVal()
+void TstReader::lineValue()
 {
     QFETCH(QString, line);
     QFETCH(QString, value);
-    QCOMPARE(vesk::getVal(line), value);
+    QCOMPARE(vesk::lineValue(line), value);
 }
 
 void TstReader::settingLines_data()

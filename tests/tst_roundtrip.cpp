@@ -250,7 +250,7 @@ QString unaccounted(const QByteArray &input, const QByteArray &output)
     }
     // The written category lines: numbered 1 to n, each once.
     auto isCategoryLine = [](const QString &l) {
-        return l.startsWith(u"vesk_tag"_s) && !l.startsWith(u"vesk_tag_file"_s) && getVal(l).contains(u'|');
+        return l.startsWith(u"vesk_tag"_s) && !l.startsWith(u"vesk_tag_file"_s) && lineValue(l).contains(u'|');
     };
     QStringList categoryValues;
     std::set<int> numbers;
@@ -275,13 +275,13 @@ QString unaccounted(const QByteArray &input, const QByteArray &output)
         if (slot >= 0) {
             if (lastForSlot[slot] != i)
                 continue; // superseded by a later line
-            const QString v = getVal(l);
+            const QString v = lineValue(l);
             if (v.isEmpty())
                 continue; // an empty box writes nothing
             if (!claim(catalogue::setting(slot)->key + u" = "_s + v))
                 return u"setting line: "_s + l;
-        } else if (slot == -1 && getVal(l).contains(u'|')) {
-            const qsizetype at = categoryValues.indexOf(getVal(l));
+        } else if (slot == -1 && lineValue(l).contains(u'|')) {
+            const qsizetype at = categoryValues.indexOf(lineValue(l));
             if (at < 0)
                 return u"category line: "_s + l;
             categoryValues.removeAt(at);

@@ -95,17 +95,17 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     buildFocusOrder();
 }
 
-MainWindow::~MainWindow() { delete m_form2; }
+MainWindow::~MainWindow() { delete m_categoryDialog; }
 
 QLineEdit *MainWindow::valueBox(int slot) const
 {
     return slot >= 0 && slot < int(m_boxes.size()) ? m_boxes[size_t(slot)] : nullptr;
 }
 
-RawTextEdit *MainWindow::miscText() const
+RawTextEdit *MainWindow::rawText() const
 {
-    m_text1->fill();
-    return m_text1;
+    m_rawText->fill();
+    return m_rawText;
 }
 
 QWidget *MainWindow::page(Page p) const { return m_tabs->page(int(p)); }
@@ -126,22 +126,22 @@ void MainWindow::buildWindow()
     m_tabs = new TabControl(client);
     m_tabs->setObjectName(u"SSTab1"_s);
     m_tabs->setGeometry(tw.rect(120, 0, 8655, 6735));
-    connect(m_tabs, &TabControl::surfacePointerMoved, this, [this] { m_tipText->setHelp(QString()); });
+    connect(m_tabs, &TabControl::surfacePointerMoved, this, [this] { m_helpLine->setHelp(QString()); });
 
-    m_tipText = new HelpLine(client);
-    m_tipText->setObjectName(u"TipText"_s);
-    m_tipText->setGeometry(tw.rect(1680, 6840, 6855, 1095));
-    m_tipText->setHelp(kOpeningHelp);
+    m_helpLine = new HelpLine(client);
+    m_helpLine->setObjectName(u"TipText"_s);
+    m_helpLine->setGeometry(tw.rect(1680, 6840, 6855, 1095));
+    m_helpLine->setHelp(kOpeningHelp);
 
-    m_bSave = new QPushButton(u"Save"_s, client);
-    m_bSave->setObjectName(u"bSave"_s);
-    m_bSave->setGeometry(tw.rect(120, 7200, 1335, 375));
-    connect(m_bSave, &QPushButton::clicked, this, [this] { save(); });
+    m_saveButton = new QPushButton(u"Save"_s, client);
+    m_saveButton->setObjectName(u"bSave"_s);
+    m_saveButton->setGeometry(tw.rect(120, 7200, 1335, 375));
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { save(); });
 
-    m_bQuit = new QPushButton(u"Quit"_s, client);
-    m_bQuit->setObjectName(u"bQuit"_s);
-    m_bQuit->setGeometry(tw.rect(120, 7560, 1335, 375));
-    connect(m_bQuit, &QPushButton::clicked, this, [this] { quit(); });
+    m_quitButton = new QPushButton(u"Quit"_s, client);
+    m_quitButton->setObjectName(u"bQuit"_s);
+    m_quitButton->setGeometry(tw.rect(120, 7560, 1335, 375));
+    connect(m_quitButton, &QPushButton::clicked, this, [this] { quit(); });
 
     buildSettingPages();
     buildOtherPages();
@@ -263,20 +263,20 @@ void MainWindow::buildOtherPages()
     hint->setObjectName(u"Label7"_s);
     hint->setAlignment(Qt::AlignCenter);
     hint->setGeometry(tw.rect(1080, 600, 4935, 255));
-    m_bAddCat = new QPushButton(u"Add New Category"_s, cats);
-    m_bAddCat->setObjectName(u"bAddCat"_s);
-    m_bAddCat->setGeometry(tw.rect(6240, 600, 1695, 255));
-    connect(m_bAddCat, &QPushButton::clicked, this, &MainWindow::addCategory);
-    m_list1 = new QListView(cats);
-    m_list1->setObjectName(u"List1"_s);
-    m_list1->setGeometry(tw.rect(480, 960, 7695, 4155));
-    m_list1->setModel(m_categories);
-    m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list1->setUniformItemSizes(true); // keeps long lists fast
-    m_list1->setAccessibleName(u"Categories"_s);
-    m_list1->installEventFilter(this);
-    connect(m_list1, &QListView::doubleClicked, this, [this](const QModelIndex &i) { openCategoryDialog(i.row()); });
+    m_addCategoryButton = new QPushButton(u"Add New Category"_s, cats);
+    m_addCategoryButton->setObjectName(u"bAddCat"_s);
+    m_addCategoryButton->setGeometry(tw.rect(6240, 600, 1695, 255));
+    connect(m_addCategoryButton, &QPushButton::clicked, this, &MainWindow::addCategory);
+    m_categoryView = new QListView(cats);
+    m_categoryView->setObjectName(u"List1"_s);
+    m_categoryView->setGeometry(tw.rect(480, 960, 7695, 4155));
+    m_categoryView->setModel(m_categories);
+    m_categoryView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_categoryView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_categoryView->setUniformItemSizes(true); // keeps long lists fast
+    m_categoryView->setAccessibleName(u"Categories"_s);
+    m_categoryView->installEventFilter(this);
+    connect(m_categoryView, &QListView::doubleClicked, this, [this](const QModelIndex &i) { openCategoryDialog(i.row()); });
 
     // Raw
     QWidget *raw = page(Page::Raw);
@@ -286,15 +286,15 @@ void MainWindow::buildOtherPages()
     rawNote->setObjectName(u"Label3"_s);
     rawNote->setWordWrap(true);
     rawNote->setGeometry(tw.rect(1200, 960, 6375, 615));
-    m_text1 = new RawTextEdit(raw);
-    m_text1->setObjectName(u"Text1"_s);
-    m_text1->setGeometry(tw.rect(1080, 1680, 6495, 3495));
-    m_text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text1->setTabChangesFocus(true);
-    m_text1->setAccessibleName(u"Other lines of the cfg file"_s);
-    rawNote->setBuddy(m_text1); // the note explains the box
-    connect(m_text1, &RawTextEdit::edited, this, [this] { markChanged(); });
+    m_rawText = new RawTextEdit(raw);
+    m_rawText->setObjectName(u"Text1"_s);
+    m_rawText->setGeometry(tw.rect(1080, 1680, 6495, 3495));
+    m_rawText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_rawText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_rawText->setTabChangesFocus(true);
+    m_rawText->setAccessibleName(u"Other lines of the cfg file"_s);
+    rawNote->setBuddy(m_rawText); // the note explains the box
+    connect(m_rawText, &RawTextEdit::edited, this, [this] { markChanged(); });
 
     // About
     QWidget *about = page(Page::About);
@@ -376,14 +376,14 @@ void MainWindow::buildFocusOrder()
             for (int slot : catalogue::tabRows(sp->tab))
                 m_focusOrder.push_back(m_boxes[size_t(slot)]);
         } else if (Page(p) == Page::Categories) {
-            m_focusOrder.push_back(m_list1);
-            m_focusOrder.push_back(m_bAddCat);
+            m_focusOrder.push_back(m_categoryView);
+            m_focusOrder.push_back(m_addCategoryButton);
         } else if (Page(p) == Page::Raw) {
-            m_focusOrder.push_back(m_text1);
+            m_focusOrder.push_back(m_rawText);
         }
     }
-    m_focusOrder.push_back(m_bSave);
-    m_focusOrder.push_back(m_bQuit);
+    m_focusOrder.push_back(m_saveButton);
+    m_focusOrder.push_back(m_quitButton);
     m_focusOrder.push_back(m_tabs->tabBar());
     for (size_t i = 0; i + 1 < m_focusOrder.size(); ++i)
         setTabOrder(m_focusOrder[i], m_focusOrder[i + 1]);
@@ -401,7 +401,7 @@ bool MainWindow::focusNextPrevChild(bool next)
     // control to the front, as the order runs across the tabs.
     QWidget *current = focusWidget();
     auto it = std::find(m_focusOrder.begin(), m_focusOrder.end(), current);
-    if (it == m_focusOrder.end() || !current->isVisible() || (m_form2 && m_form2->isVisible()))
+    if (it == m_focusOrder.end() || !current->isVisible() || (m_categoryDialog && m_categoryDialog->isVisible()))
         return QMainWindow::focusNextPrevChild(next);
     if (next && current == m_tabs->tabBar()) {
         // From the strip, into the page it shows.
@@ -441,7 +441,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         const QVariant slot = watched->property("slot");
         if (slot.isValid())
             showHelp(slot.toInt());
-    } else if (watched == m_list1 && event->type() == QEvent::KeyPress) {
+    } else if (watched == m_categoryView && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             openCategoryDialog();
@@ -463,7 +463,7 @@ void MainWindow::focusPage(int page)
 {
     // A page without controls (About) hands on to the buttons below the tabs.
     QWidget *first = firstControlOf(page);
-    (first ? first : m_bSave)->setFocus(Qt::TabFocusReason);
+    (first ? first : m_saveButton)->setFocus(Qt::TabFocusReason);
 }
 
 void MainWindow::switchPage(int step)
@@ -479,7 +479,7 @@ void MainWindow::switchPage(int step)
         m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
-void MainWindow::showHelp(int slot) { m_tipText->setHelp(catalogue::helpEntry(slot)); }
+void MainWindow::showHelp(int slot) { m_helpLine->setHelp(catalogue::helpEntry(slot)); }
 
 void MainWindow::showEvent(QShowEvent *event)
 {
@@ -528,7 +528,7 @@ void MainWindow::load(const QString &file)
         changeCfgLocation();
     }
     m_changed = false;
-    m_tipText->setHelp(kOpeningHelp);
+    m_helpLine->setHelp(kOpeningHelp);
 }
 
 QString MainWindow::absolutePath(const QString &path) const
@@ -542,7 +542,7 @@ QString MainWindow::absolutePath(const QString &path) const
 
 void MainWindow::readIni()
 {
-    if (auto path = readLocation(m_toolkit.files(), locationFilePath())) {
+    if (auto path = readLocationFile(m_toolkit.files(), locationFilePath())) {
         m_configPath = absolutePath(*path);
         return;
     }
@@ -567,7 +567,7 @@ void MainWindow::recordLocation(const QString &path)
 
 bool MainWindow::openConfig(const QString &path)
 {
-    LoadedConfig loaded = loadConfig(m_toolkit.files(), path);
+    ConfigFileRead loaded = readConfigFile(m_toolkit.files(), path);
     if (!loaded.data) {
         m_toolkit.messageBox(u"Could not find the cfg file at "_s + path
                                  + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
@@ -595,7 +595,7 @@ void MainWindow::apply(ConfigData &&data)
     }
     m_categories->clear();
     m_categories->addMany(std::move(data.categories));
-    m_text1->setTextAsRead(std::move(data.misc));
+    m_rawText->setTextAsRead(std::move(data.misc));
 }
 
 void MainWindow::changeCfgLocation()
@@ -638,7 +638,7 @@ ConfigContent MainWindow::content() const
         if (m_boxes[size_t(slot)])
             c.values[size_t(slot)] = m_boxes[size_t(slot)]->text();
     c.categories = m_categories->items();
-    c.misc = m_text1->textToWrite();
+    c.misc = m_rawText->textToWrite();
     c.encoding = m_encoding;
     c.bom = m_bom;
     return c;
@@ -707,8 +707,8 @@ void MainWindow::exitWithoutSave() { end(); }
 void MainWindow::end()
 {
     m_ended = true;
-    if (m_form2)
-        m_form2->hide();
+    if (m_categoryDialog)
+        m_categoryDialog->hide();
     m_toolkit.end();
 }
 
@@ -724,7 +724,7 @@ void MainWindow::openCategoryDialog()
 {
     // The current item, which the keyboard moves, selected or not: tabbing
     // into the list makes an item current without selecting it.
-    const QModelIndex current = m_list1->currentIndex();
+    const QModelIndex current = m_categoryView->currentIndex();
     if (current.isValid())
         openCategoryDialog(current.row());
 }
@@ -733,19 +733,19 @@ void MainWindow::openCategoryDialog(int row)
 {
     if (row < 0 || row >= m_categories->count())
         return;
-    if (!m_form2) {
-        m_form2 = new CategoryDialog(m_toolkit, *m_categories, this);
-        connect(m_form2, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
+    if (!m_categoryDialog) {
+        m_categoryDialog = new CategoryDialog(m_toolkit, *m_categories, this);
+        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
         // The keyboard goes back to the list, on the item edited (or the one
         // that took a deleted item's place), not to the tab strip.
-        connect(m_form2, &CategoryDialog::closed, this, [this](int closedRow) {
+        connect(m_categoryDialog, &CategoryDialog::closed, this, [this](int closedRow) {
             const int at = std::min(closedRow, m_categories->count() - 1);
             if (at >= 0)
-                m_list1->setCurrentIndex(m_categories->index(at));
-            m_list1->setFocus(Qt::OtherFocusReason);
+                m_categoryView->setCurrentIndex(m_categories->index(at));
+            m_categoryView->setFocus(Qt::OtherFocusReason);
         });
     }
-    m_form2->openFor(row);
+    m_categoryDialog->openFor(row);
 }
 
 } // namespace vesk

@@ -54,21 +54,21 @@ public:
     // Controls, by the names the rest of the editor uses.
     QLineEdit *valueBox(int slot) const; // nullptr for slot 37
     QLabel *captionLabel(int slot) const;
-    QListView *categoryView() const { return m_list1; }
+    QListView *categoryView() const { return m_categoryView; }
     CategoryList *categories() const { return m_categories; }
     // The Raw tab's text, filled with what was read.
-    RawTextEdit *miscText() const;
-    HelpLine *tipText() const { return m_tipText; }
+    RawTextEdit *rawText() const;
+    HelpLine *helpLine() const { return m_helpLine; }
     // Shows a setting's help entry in the help line.
     void showHelp(int slot);
     TabControl *tabs() const { return m_tabs; }
-    QPushButton *saveButton() const { return m_bSave; }
-    QPushButton *quitButton() const { return m_bQuit; }
-    QPushButton *addCategoryButton() const { return m_bAddCat; }
-    CategoryDialog *categoryDialog() const { return m_form2; }
+    QPushButton *saveButton() const { return m_saveButton; }
+    QPushButton *quitButton() const { return m_quitButton; }
+    QPushButton *addCategoryButton() const { return m_addCategoryButton; }
+    CategoryDialog *categoryDialog() const { return m_categoryDialog; }
 
-    // The unsaved-changes flag as "0" or "1".
-    QString changedFlag() const { return m_changed ? QStringLiteral("1") : QStringLiteral("0"); }
+    // Edits not saved yet.
+    bool isModified() const { return m_changed; }
     const QString &configPath() const { return m_configPath; }
     QString locationFilePath() const;
     bool hasEnded() const { return m_ended; }
@@ -118,14 +118,14 @@ private:
     TabControl *m_tabs = nullptr;
     std::array<QLineEdit *, catalogue::kSlotCount> m_boxes{};
     std::array<QLabel *, catalogue::kSlotCount> m_captions{};
-    QListView *m_list1 = nullptr;
+    QListView *m_categoryView = nullptr;
     CategoryList *m_categories = nullptr;
-    QPushButton *m_bAddCat = nullptr;
-    RawTextEdit *m_text1 = nullptr;
-    HelpLine *m_tipText = nullptr;
-    QPushButton *m_bSave = nullptr;
-    QPushButton *m_bQuit = nullptr;
-    CategoryDialog *m_form2 = nullptr;
+    QPushButton *m_addCategoryButton = nullptr;
+    RawTextEdit *m_rawText = nullptr;
+    HelpLine *m_helpLine = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_quitButton = nullptr;
+    CategoryDialog *m_categoryDialog = nullptr;
     std::vector<QWidget *> m_focusOrder;
 };
 
