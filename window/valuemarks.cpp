@@ -28,15 +28,24 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
     // a light and a dark palette alike.
     auto *mark = new QAction(box->style()->standardIcon(QStyle::SP_MessageBoxWarning), QString(), box);
     mark->setObjectName(u"valueProblem"_s);
-    mark->setVisible(false);
-    box->addAction(mark, QLineEdit::TrailingPosition);
-    for (QObject *o : mark->associatedObjects()) {
-        if (auto *icon = qobject_cast<QWidget *>(o); icon && icon != box) {
-            icon->setProperty("slot", slot);
-            icon->setMouseTracking(true);
-            icon->installEventFilter(pointerWatcher);
+    // The box shows the icon only while it holds the action: a hidden
+    // action still leaves a greyed icon in the box.
+    auto showMark = [box, mark, slot, pointerWatcher](bool show) {
+        if (!show) {
+            box->removeAction(mark);
+            return;
         }
-    }
+        if (box->actions().contains(mark))
+            return;
+        box->addAction(mark, QLineEdit::TrailingPosition);
+        for (QObject *o : mark->associatedObjects()) {
+            if (auto *icon = qobject_cast<QWidget *>(o); icon && icon != box) {
+                icon->setProperty("slot", slot);
+                icon->setMouseTracking(true);
+                icon->installEventFilter(pointerWatcher);
+            }
+        }
+    };
 
     // The description without a problem is taken when a problem first
     // shows, not now: the caller may still add to it (the Display Options
@@ -52,7 +61,7 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
                          if (problem.isEmpty())
                              plainDescription = box->accessibleDescription();
                          problem = now;
-                         mark->setVisible(!problem.isEmpty());
+                         showMark(!problem.isEmpty());
                          mark->setToolTip(problem);
                          box->setAccessibleDescription(problem.isEmpty() ? plainDescription
                                                                          : problemLine(problem) + u".\n"_s + plainDescription);
