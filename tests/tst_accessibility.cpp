@@ -4,10 +4,12 @@
 
 #include "categories/categorydialog.h"
 #include "config/catalogue.h"
+#include "config/valuecheck.h"
 #include "window/reviewchanges.h"
 
 #include <QAccessible>
 #include <QMenuBar>
+#include <QToolButton>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -108,6 +110,64 @@ private slots:
         QCOMPARE(accessibleText(r, QAccessible::Name), QStringLiteral("Review Changes"));
         QCOMPARE(accessibleText(r->view(), QAccessible::Name), QStringLiteral("Changes"));
         QCOMPARE(accessibleText(r->closeButton(), QAccessible::Name), QStringLiteral("Close"));
+    }
+
+    // A value that does not fit its setting is marked in its box, heard in
+    // its description, shown in the help line and listed by Review Changes;
+    // fixing it takes all of that away. A bad value read from the file is
+    // marked as soon as the window opens.
+    void badValuesAreMarkedAndExplained()
+    {
+        Session s;
+        s.load("vesk_debug = yes\r\nport = 6969\r\n");
+        QVERIFY(s.show());
+        // Marked: something is drawn in the end of the box, past the short
+        // values used here (a hidden action still leaves a greyed icon).
+        auto marked = [&](int slot) {
+            const QImage box = s.w.valueBox(slot)->grab().toImage();
+            const QRect end(box.width() * 2 / 3, 4, box.width() / 3 - 6, box.height() - 8);
+            for (int y = end.top(); y <= end.bottom(); ++y)
+                for (int x = end.left(); x <= end.right(); ++x)
+                    if (box.pixel(x, y) != box.pixel(end.topLeft()))
+                        return true;
+            return false;
+        };
+        const QString flagProblem = valueProblem(28, u"yes");
+        QVERIFY(!flagProblem.isEmpty());
+        QVERIFY(marked(28));
+        QVERIFY(!marked(27));
+        QVERIFY(accessibleText(s.w.valueBox(28), QAccessible::Description).startsWith(u"Problem: "_s + flagProblem));
+
+        QLineEdit *port = s.w.valueBox(27);
+        s.w.tabs()->setCurrentIndex(s.w.tabs()->indexOfPageHolding(port));
+        QTest::mouseMove(port);
+        port->setFocus();
+        port->selectAll();
+        QTest::keyClicks(port, u"70000"_s);
+        const QString why = u"Problem: "_s + valueProblem(27, u"70000");
+        QVERIFY(marked(27));
+        QCOMPARE(accessibleText(port, QAccessible::Description), why + u".\n"_s + catalogue::helpEntry(27));
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
+        // The icon is a widget of its own; the pointer over it still shows why.
+        s.w.helpLine()->setHelp(QString());
+        QWidget *icon = port->findChild<QToolButton *>();
+        QVERIFY(icon);
+        QTest::mouseMove(icon);
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
+
+        const QString note = reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content())->noteLabel()->text();
+        QVERIFY2(note.contains(u"\nPort (port): "_s + valueProblem(27, u"70000")), qPrintable(note));
+        QVERIFY2(note.contains(u"\nDebug (vesk_debug): "_s + flagProblem), qPrintable(note));
+        s.w.findChild<ReviewChangesDialog *>()->reject();
+
+        port->selectAll();
+        QTest::keyClicks(port, u"6970"_s);
+        QVERIFY(!marked(27));
+        QCOMPARE(accessibleText(port, QAccessible::Description), catalogue::helpEntry(27));
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27));
+        s.w.valueBox(28)->clear(); // empty is never a problem
+        QVERIFY(!marked(28));
+        QVERIFY(!reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content())->noteLabel()->text().contains(u"fit"_s));
     }
 
     void editMenuFollowsFileWithKeysForEveryCommand()

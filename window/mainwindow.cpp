@@ -16,6 +16,7 @@
 #include "window/rawtext.h"
 #include "window/reviewchanges.h"
 #include "window/tabcontrol.h"
+#include "window/valuemarks.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -198,6 +199,7 @@ void MainWindow::buildSettingPages()
         box->setAccessibleDescription(catalogue::helpEntry(slot));
         keepSingleLine(box);
         connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
+        markValueProblems(box, slot, this, m_helpLine);
 
         auto *caption = new QLabel(s->caption, page);
         caption->setObjectName(u"Label1_%1"_s.arg(slot));
@@ -479,7 +481,7 @@ void MainWindow::switchPage(int step)
         m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
-void MainWindow::showHelp(int slot) { m_helpLine->setHelp(catalogue::helpEntry(slot)); }
+void MainWindow::showHelp(int slot) { m_helpLine->setHelp(helpWithProblem(slot, valueBox(slot))); }
 
 void MainWindow::showEvent(QShowEvent *event)
 {

@@ -2,6 +2,7 @@
 
 #include "config/textcodec.h"
 #include "config/fileaccess.h"
+#include "window/valuemarks.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -88,6 +89,8 @@ ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigCont
         notes << u"Save would stop: "_s + composed.problem;
     else if (disk.ok && sides.toWrite == sides.onDisk && *composed.bytes != disk.data)
         notes << u"The lines are the same, but Save would rewrite how they end (every line ends in CR LF)."_s;
+    if (const QString bad = valueProblemList(content); !bad.isEmpty())
+        notes << bad;
     sides.note = notes.join(u'\n');
     return sides;
 }
