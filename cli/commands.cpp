@@ -31,27 +31,6 @@ namespace {
 
 const QString kProgram = u"veskcfg"_s;
 
-QString tabName(Tab tab)
-{
-    switch (tab) {
-    case Tab::AllowOptions: return u"Allow Options"_s;
-    case Tab::DisplayOptions: return u"Display Options"_s;
-    case Tab::NumberOptions: return u"Number Options"_s;
-    case Tab::Times: return u"Times"_s;
-    case Tab::FilesDirectories: return u"Files/Directories"_s;
-    case Tab::Misc: return u"Misc"_s;
-    }
-    return {};
-}
-
-int slotOfKey(QStringView key)
-{
-    for (const Setting &s : catalogue::settings())
-        if (s.key == key)
-            return s.slot;
-    return -1;
-}
-
 int editDistance(QStringView a, QStringView b)
 {
     std::vector<int> row(size_t(b.size()) + 1);
@@ -311,7 +290,7 @@ std::optional<ConfigFileRead> Runner::load(int *code)
 
 int Runner::slotArgument(const QString &key)
 {
-    const int slot = slotOfKey(key);
+    const int slot = catalogue::slotOf(key);
     if (slot >= 0)
         return slot;
     const QStringList near = closestKeys(key);
@@ -334,7 +313,7 @@ int Runner::list()
         for (const Setting &s : catalogue::settings())
             settings.append(QJsonObject{{u"key"_s, s.key},
                                         {u"caption"_s, s.caption},
-                                        {u"tab"_s, tabName(catalogue::tabOf(s.slot))},
+                                        {u"tab"_s, catalogue::tabCaption(catalogue::tabOf(s.slot))},
                                         {u"kind"_s, ruleText(s.slot)},
                                         {u"value"_s, c.values[size_t(s.slot)]}});
         QJsonObject o{{u"file"_s, m_path}, {u"settings"_s, settings}};
@@ -351,7 +330,7 @@ int Runner::list()
         return kOk;
     }
     for (const Setting &s : catalogue::settings())
-        m_out << s.key << '\t' << s.caption << '\t' << tabName(catalogue::tabOf(s.slot)) << '\t' << ruleText(s.slot) << '\t'
+        m_out << s.key << '\t' << s.caption << '\t' << catalogue::tabCaption(catalogue::tabOf(s.slot)) << '\t' << ruleText(s.slot) << '\t'
               << c.values[size_t(s.slot)] << '\n';
     if (m_all) {
         m_out << "# categories: " << c.categories.size() << '\n';
@@ -370,7 +349,7 @@ int Runner::get(const QString &key)
         return code;
     // The window shows an absent setting and an empty one alike, and a
     // save leaves both out.
-    const QString value = loaded->data->values[size_t(slotOfKey(key))].value_or(QString());
+    const QString value = loaded->data->values[size_t(catalogue::slotOf(key))].value_or(QString());
     if (m_json)
         m_out << jsonLine({{u"key"_s, key}, {u"value"_s, value.isEmpty() ? QJsonValue() : QJsonValue(value)}})
               << '\n';
@@ -406,17 +385,17 @@ int Runner::check()
 
 int Runner::explain(const QString &key)
 {
-    const Setting *s = catalogue::setting(slotOfKey(key));
+    const Setting *s = catalogue::setting(catalogue::slotOf(key));
     if (m_json) {
         m_out << jsonLine({{u"key"_s, s->key},
                            {u"caption"_s, s->caption},
-                           {u"tab"_s, tabName(catalogue::tabOf(s->slot))},
+                           {u"tab"_s, catalogue::tabCaption(catalogue::tabOf(s->slot))},
                            {u"kind"_s, ruleText(s->slot)},
                            {u"help"_s, s->help.trimmed()}})
               << '\n';
         return kOk;
     }
-    m_out << s->key << " (" << s->caption << ", " << tabName(catalogue::tabOf(s->slot)) << " tab; " << ruleText(s->slot) << ")\n"
+    m_out << s->key << " (" << s->caption << ", " << catalogue::tabCaption(catalogue::tabOf(s->slot)) << " tab; " << ruleText(s->slot) << ")\n"
           << s->help.trimmed() << '\n';
     return kOk;
 }
@@ -428,10 +407,10 @@ int Runner::explainAll()
         if (m_json)
             keys.append(QJsonObject{{u"key"_s, s.key},
                                     {u"caption"_s, s.caption},
-                                    {u"tab"_s, tabName(catalogue::tabOf(s.slot))},
+                                    {u"tab"_s, catalogue::tabCaption(catalogue::tabOf(s.slot))},
                                     {u"kind"_s, ruleText(s.slot)}});
         else
-            m_out << s.key << '\t' << s.caption << '\t' << tabName(catalogue::tabOf(s.slot)) << '\t' << ruleText(s.slot) << '\n';
+            m_out << s.key << '\t' << s.caption << '\t' << catalogue::tabCaption(catalogue::tabOf(s.slot)) << '\t' << ruleText(s.slot) << '\n';
     }
     if (m_json)
         m_out << jsonLine({{u"settings"_s, keys}}) << '\n';

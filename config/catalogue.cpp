@@ -221,6 +221,19 @@ std::span<const int> tabRows(Tab tab)
     return {};
 }
 
+QString tabCaption(Tab tab)
+{
+    switch (tab) {
+    case Tab::AllowOptions: return u"Allow Options"_s;
+    case Tab::DisplayOptions: return u"Display Options"_s;
+    case Tab::NumberOptions: return u"Number Options"_s;
+    case Tab::Times: return u"Times"_s;
+    case Tab::FilesDirectories: return u"Files/Directories"_s;
+    case Tab::Misc: return u"Misc"_s;
+    }
+    return {};
+}
+
 Tab tabOf(int slot)
 {
     for (Tab t : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,

@@ -49,6 +49,8 @@ QString helpEntry(int slot);
 std::span<const int> tabRows(Tab tab);
 // The tab that shows a slot's setting; the slot must hold one.
 Tab tabOf(int slot);
+// The caption of a tab in the window's strip.
+QString tabCaption(Tab tab);
 
 // One entry of the reader's recognition list, in the order the keys are tried.
 struct ReaderKey {

@@ -70,6 +70,15 @@ constexpr SettingPage kSettingPages[] = {
     {Tab::Misc, {120, 1815, 1920, 2175, 480}},
 };
 
+// The setting page shown on a page of the strip, or nullptr.
+const SettingPage *settingPageAt(int page)
+{
+    for (const SettingPage &sp : kSettingPages)
+        if (int(pageOf(sp.tab)) == page)
+            return &sp;
+    return nullptr;
+}
+
 // Display Options has a second column, its last rows, each at its own top
 // under the headings; its captions start where the left column's boxes end.
 constexpr Grid kDisplayRight = {4200, 6135, 6240, 2175, 840};
@@ -178,13 +187,19 @@ void MainWindow::buildSettingPages()
     const Twips tw(logicalDpiX());
     // Pages in strip order; the setting pages are filled here, the others
     // by buildOtherPages().
-    const char *const strip[][2] = {
-        {"Allow Options", "AllowOptions"}, {"Display Options", "DisplayOptions"},
-        {"Number Options", "NumberOptions"}, {"Times", "Times"},
-        {"Files/Directories", "FilesDirectories"}, {"Categories", "Categories"},
-        {"Misc", "MiscOptions"}, {"Raw", "Raw"}, {"About", "About"}};
-    for (const auto &p : strip)
-        m_tabs->addPage(QString::fromLatin1(p[0]), QString::fromLatin1(p[1]));
+    // Object names as the pages have always had; setting pages take their
+    // captions from the catalogue.
+    const char *const objectNames[kPageCount] = {"AllowOptions", "DisplayOptions", "NumberOptions",
+                                                 "Times", "FilesDirectories", "Categories",
+                                                 "MiscOptions", "Raw", "About"};
+    for (int p = 0; p < kPageCount; ++p) {
+        const SettingPage *sp = settingPageAt(p);
+        const QString caption = sp                            ? catalogue::tabCaption(sp->tab)
+                                : Page(p) == Page::Categories ? u"Categories"_s
+                                : Page(p) == Page::Raw        ? u"Raw"_s
+                                                              : u"About"_s;
+        m_tabs->addPage(caption, QString::fromLatin1(objectNames[p]));
+    }
 
     auto addRow = [&](QWidget *page, int slot, const Grid &g, int top) {
         const Setting *s = catalogue::setting(slot);
@@ -372,9 +387,7 @@ void MainWindow::buildFocusOrder()
 {
     // Page by page along the strip: each page's settings, or its controls.
     for (int p = 0; p < kPageCount; ++p) {
-        if (const auto sp = std::find_if(std::begin(kSettingPages), std::end(kSettingPages),
-                                         [&](const SettingPage &s) { return int(pageOf(s.tab)) == p; });
-            sp != std::end(kSettingPages)) {
+        if (const SettingPage *sp = settingPageAt(p)) {
             for (int slot : catalogue::tabRows(sp->tab))
                 m_focusOrder.push_back(m_boxes[size_t(slot)]);
         } else if (Page(p) == Page::Categories) {
