@@ -71,7 +71,7 @@ void readFile(benchmark::State &state)
     DiskFileAccess disk;
     for (auto _ : state) {
         ReadResult r = disk.read(cfg, kMaxConfigBytes);
-        ConfigData d = parseConfigBytes(r.data);
+        ConfigData d = parseConfigBytes((*r));
         benchmark::DoNotOptimize(d);
     }
     setSizeCounters(state);
@@ -83,10 +83,10 @@ void writeFile(benchmark::State &state)
     const ConfigContent content = contentAfterRead(parseConfigBytes(disk.read(cfgFor(state.range(0)), kMaxConfigBytes).data));
     const QString out = scratch().filePath(QStringLiteral("write-%1.cfg").arg(state.range(0)));
     for (auto _ : state) {
-        const ComposeResult r = composeConfig(content);
-        const SaveOutcome o = saveWithBackup(disk, out, backupPathFor(out), *r.bytes, kMaxConfigBytes);
-        if (!o.ok)
-            state.SkipWithError(qPrintable(o.reason));
+        const Result<QByteArray> r = composeConfig(content);
+        const FileResult o = saveWithBackup(disk, out, backupPathFor(out), *r, kMaxConfigBytes);
+        if (!o.ok())
+            state.SkipWithError(qPrintable(o.reason()));
     }
     setSizeCounters(state);
 }

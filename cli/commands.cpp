@@ -105,7 +105,7 @@ private:
     }
 
     bool resolvePath(int *code);
-    std::optional<ConfigFileRead> load(int *code);
+    std::optional<ConfigFile> load(int *code);
     int slotArgument(const QString &key);
 
     int list();
@@ -278,14 +278,14 @@ bool Runner::resolvePath(int *code)
     return true;
 }
 
-std::optional<ConfigFileRead> Runner::load(int *code)
+std::optional<ConfigFile> Runner::load(int *code)
 {
-    ConfigFileRead loaded = readConfigFile(m_env.files, m_path);
-    if (!loaded.data) {
-        *code = failed(u"cannot read "_s + m_path + u": "_s + loaded.reason);
+    Result<ConfigFile> loaded = readConfigFile(m_env.files, m_path);
+    if (!loaded) {
+        *code = failed(u"cannot read "_s + m_path + u": "_s + loaded.reason());
         return std::nullopt;
     }
-    return loaded;
+    return std::move(*loaded);
 }
 
 int Runner::slotArgument(const QString &key)
@@ -306,7 +306,7 @@ int Runner::list()
     auto loaded = load(&code);
     if (!loaded)
         return code;
-    const ConfigContent c = contentAfterRead(std::move(*loaded->data));
+    const ConfigContent c = contentAfterRead(std::move(loaded->data));
     const qsizetype others = c.misc.count(u'\n');
     if (m_json) {
         QJsonArray settings;
@@ -349,7 +349,7 @@ int Runner::get(const QString &key)
         return code;
     // The window shows an absent setting and an empty one alike, and a
     // save leaves both out.
-    const QString value = loaded->data->values[size_t(catalogue::slotOf(key))].value_or(QString());
+    const QString value = loaded->data.values[size_t(catalogue::slotOf(key))].value_or(QString());
     if (m_json)
         m_out << jsonLine({{u"key"_s, key}, {u"value"_s, value.isEmpty() ? QJsonValue() : QJsonValue(value)}})
               << '\n';
@@ -368,7 +368,7 @@ int Runner::check()
         return code;
     QJsonArray problems;
     for (const Setting &s : catalogue::settings()) {
-        const QString value = loaded->data->values[size_t(s.slot)].value_or(QString());
+        const QString value = loaded->data.values[size_t(s.slot)].value_or(QString());
         const QString problem = valueProblem(s.slot, value);
         if (problem.isEmpty())
             continue;
@@ -423,7 +423,7 @@ int Runner::categories()
     auto loaded = load(&code);
     if (!loaded)
         return code;
-    const ConfigContent c = contentAfterRead(std::move(*loaded->data));
+    const ConfigContent c = contentAfterRead(std::move(loaded->data));
     QJsonArray cats;
     for (size_t i = 0; i < c.categories.size(); ++i) {
         if (m_json)
@@ -444,13 +444,13 @@ int Runner::diff()
     auto loaded = load(&code);
     if (!loaded)
         return code;
-    const ComposeResult composed = composeConfig(contentAfterRead(std::move(*loaded->data)));
-    if (!composed.bytes)
-        return failed(u"the file cannot be saved as it stands: "_s + composed.problem);
+    const Result<QByteArray> composed = composeConfig(contentAfterRead(std::move(loaded->data)));
+    if (!composed)
+        return failed(u"the file cannot be saved as it stands: "_s + composed.reason());
     const ReadResult disk = m_env.files.read(m_path, kMaxConfigBytes);
-    if (!disk.ok)
-        return failed(u"cannot read "_s + m_path + u": "_s + disk.error);
-    const QString text = unifiedDiffText(linesOf(disk.data), linesOf(*composed.bytes), m_path + u"\t(on disk)"_s,
+    if (!disk.ok())
+        return failed(u"cannot read "_s + m_path + u": "_s + disk.reason());
+    const QString text = unifiedDiffText(linesOf((*disk)), linesOf(*composed), m_path + u"\t(on disk)"_s,
                                          m_path + u"\t(as saved)"_s);
     if (m_json)
         m_out << jsonLine({{u"changed"_s, !text.isEmpty()}, {u"diff"_s, text}}) << '\n';
@@ -479,7 +479,7 @@ int Runner::change(const std::function<int(ConfigContent &)> &edit)
     auto loaded = load(&code);
     if (!loaded)
         return code;
-    const ConfigContent before = contentAfterRead(std::move(*loaded->data));
+    const ConfigContent before = contentAfterRead(std::move(loaded->data));
     ConfigContent after = before;
     if (const int refused = edit(after); refused != kOk)
         return refused;
@@ -488,24 +488,24 @@ int Runner::change(const std::function<int(ConfigContent &)> &edit)
         printChanged(false);
         return kOk;
     }
-    const ComposeResult composed = composeConfig(after);
-    if (!composed.bytes)
-        return failed(u"cannot save "_s + m_path + u": "_s + composed.problem);
+    const Result<QByteArray> composed = composeConfig(after);
+    if (!composed)
+        return failed(u"cannot save "_s + m_path + u": "_s + composed.reason());
     if (m_dryRun) {
         const ReadResult disk = m_env.files.read(m_path, kMaxConfigBytes);
-        if (!disk.ok)
-            return failed(u"cannot read "_s + m_path + u": "_s + disk.error);
-        printChanged(true, unifiedDiffText(linesOf(disk.data), linesOf(*composed.bytes),
+        if (!disk.ok())
+            return failed(u"cannot read "_s + m_path + u": "_s + disk.reason());
+        printChanged(true, unifiedDiffText(linesOf((*disk)), linesOf(*composed),
                                            m_path + u"\t(on disk)"_s, m_path + u"\t(as saved)"_s));
         return kOk;
     }
     // Nobody to ask whether another program's edits may go: refuse.
     if (changedOnDisk(m_env.files, m_path, loaded->stamp))
         return failed(m_path + u" changed on disk while it was being read; nothing was saved, run the command again"_s);
-    const SaveOutcome saved =
-        saveWithBackup(m_env.files, m_path, backupPathFor(m_path), *composed.bytes, kMaxConfigBytes);
-    if (!saved.ok)
-        return failed(u"cannot save "_s + m_path + u": "_s + saved.reason + u"; the file was left as it was"_s);
+    const FileResult saved =
+        saveWithBackup(m_env.files, m_path, backupPathFor(m_path), *composed, kMaxConfigBytes);
+    if (!saved)
+        return failed(u"cannot save "_s + m_path + u": "_s + saved.reason() + u"; the file was left as it was"_s);
     printChanged(true);
     return kOk;
 }

@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 #include <limits>
 #include <new>
@@ -203,28 +204,21 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
     return d;
 }
 
-ConfigFileRead readConfigFile(FileAccess &files, const QString &path)
+Result<ConfigFile> readConfigFile(FileAccess &files, const QString &path)
 {
-    ConfigFileRead out;
     try {
-        ReadResult r = files.read(path, kMaxConfigBytes);
-        if (!r.ok) {
-            out.reason = r.error;
-            return out;
-        }
-        if (const QString refused = refusedEncoding(r.data); !refused.isEmpty()) {
-            out.reason = refused;
-            return out;
-        }
-        out.stamp = DiskStamp::of(files.status(path), r.data);
-        ConfigData data = parseConfigBytes(r.data);
-        r.data = QByteArray(); // the text is all that is needed from here on
-        out.data = std::move(data);
+        ReadResult bytes = files.read(path, kMaxConfigBytes);
+        if (!bytes)
+            return bytes.error();
+        if (const QString refused = refusedEncoding(*bytes); !refused.isEmpty())
+            return Failure{EINVAL, refused};
+        ConfigFile out;
+        out.stamp = DiskStamp::of(files.status(path), *bytes);
+        out.data = parseConfigBytes(*bytes);
+        return out;
     } catch (const std::bad_alloc &) {
-        out = ConfigFileRead();
-        out.reason = u"Cannot allocate memory"_s;
+        return Failure{ENOMEM, u"Cannot allocate memory"_s};
     }
-    return out;
 }
 
 namespace {
@@ -431,12 +425,10 @@ QString composeText(const ConfigContent &content)
     return out;
 }
 
-ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes)
+Result<QByteArray> composeConfig(const ConfigContent &content, qint64 maxBytes)
 {
-    ComposeResult r;
-    r.problem = contentProblem(content);
-    if (!r.problem.isEmpty())
-        return r;
+    if (QString problem = contentProblem(content); !problem.isEmpty())
+        return Failure{EINVAL, std::move(problem)};
     // Encoded piece by piece: a big file's text is never held whole in
     // UTF-16 besides the bytes, and the misc text, checked piece by piece
     // too, is read from memory once.
@@ -457,18 +449,14 @@ ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes)
         }
         appendPiece(bytes, encode(piece), misc);
     });
-    if (!miscFits) {
-        r.problem = u"the text on the Raw tab holds characters that cannot be written in the file's encoding (%1)"_s
-                        .arg(encodingName(enc));
-        return r;
-    }
-    if (bytes.size() > maxBytes) {
-        r.problem = u"the file would be %1 bytes long, more than the %2 bytes the editor can open again"_s.arg(
-            bytes.size()).arg(maxBytes);
-        return r;
-    }
-    r.bytes = std::move(bytes);
-    return r;
+    if (!miscFits)
+        return Failure{EILSEQ, u"the text on the Raw tab holds characters that cannot be written in the file's encoding (%1)"_s
+                                   .arg(encodingName(enc))};
+    if (bytes.size() > maxBytes)
+        return Failure{EFBIG, u"the file would be %1 bytes long, more than the %2 bytes the editor can open again"_s
+                                  .arg(bytes.size())
+                                  .arg(maxBytes)};
+    return bytes;
 }
 
 QString refusedEncoding(QByteArrayView bytes)

@@ -3,6 +3,7 @@
 #include "config/category.h"
 #include "config/catalogue.h"
 #include "config/diskstamp.h"
+#include "config/result.h"
 #include "config/textcodec.h"
 
 #include <QByteArray>
@@ -61,15 +62,14 @@ ConfigData parseConfigBytes(QByteArrayView bytes);
 
 class FileAccess;
 
-// A configuration file read from disk: what it holds and its stamp, or why
-// it could not be used (the file is missing, not a regular file, too large,
-// in an encoding the editor does not write, or memory ran out).
-struct ConfigFileRead {
-    std::optional<ConfigData> data;
+// A configuration file read from disk: what it holds and its stamp.
+struct ConfigFile {
+    ConfigData data;
     DiskStamp stamp;
-    QString reason;
 };
-ConfigFileRead readConfigFile(FileAccess &files, const QString &path);
+// Fails when the file is missing, not a regular file, too large, in an
+// encoding the editor does not write, or memory ran out.
+Result<ConfigFile> readConfigFile(FileAccess &files, const QString &path);
 
 // What the writer needs from the window.
 struct ConfigContent {
@@ -84,11 +84,6 @@ struct ConfigContent {
 // categories in list order (sorted, equal ones in file order), the misc text.
 ConfigContent contentAfterRead(ConfigData data);
 
-struct ComposeResult {
-    std::optional<QByteArray> bytes;
-    QString problem; // why nothing could be composed
-};
-
 // The setting lines, " = ", and numbered category lines in one ascending
 // order, letter case ignored; then the misc text; every line ends in CR LF.
 QString composeText(const ConfigContent &content);
@@ -96,7 +91,7 @@ QString composeText(const ConfigContent &content);
 // written in the file's encoding, a value or category holds a line break (it
 // would become a line of its own), or the file would be larger than maxBytes
 // (the reader would refuse it at the next start).
-ComposeResult composeConfig(const ConfigContent &content, qint64 maxBytes = kMaxConfigBytes);
+Result<QByteArray> composeConfig(const ConfigContent &content, qint64 maxBytes = kMaxConfigBytes);
 
 // Why bytes read as a configuration file must not be loaded, or empty: a
 // file in an encoding of 16 or 32 bits would be written back as 8-bit text

@@ -26,7 +26,7 @@ QByteArray digest(QByteArrayView data)
 QByteArray contentHash(FileAccess &files, const QString &path)
 {
     const ReadResult r = files.read(path, kMaxConfigBytes);
-    return r.ok ? digest(r.data) : QByteArray();
+    return r ? digest(*r) : QByteArray();
 }
 
 } // namespace

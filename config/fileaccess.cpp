@@ -17,14 +17,28 @@ using namespace Qt::StringLiterals;
 
 namespace vesk {
 
-FileResult FileResult::failure(int code)
-{
-    return {code, QString::fromLocal8Bit(std::strerror(code))};
-}
 
 namespace {
 
 QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// A file descriptor closed when it goes out of scope, on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool valid() const { return m_fd >= 0; }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
 
 // A path with a NUL in it would reach the system cut short at the NUL and
 // name another file; it names no file at all.
@@ -154,12 +168,10 @@ public:
     {
         if (hasNul(from))
             return FileResult::failure(EINVAL);
-        const int src = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (src < 0)
+        const Descriptor src(::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!src.valid())
             return lastError();
-        const FileResult r = copyAttributesBetween(src, m_fd);
-        ::close(src);
-        return r;
+        return copyAttributesBetween(src.get(), m_fd);
     }
     FileResult reserve(qint64 size) override
     {
@@ -312,65 +324,41 @@ FileStatus DiskFileAccess::status(const QString &path)
 
 ReadResult DiskFileAccess::read(const QString &path, qint64 maxBytes)
 {
-    ReadResult r;
-    if (path.isEmpty() || hasNul(path)) {
-        r.error = systemError(path.isEmpty() ? ENOENT : EINVAL);
-        return r;
-    }
+    if (path.isEmpty() || hasNul(path))
+        return Failure{path.isEmpty() ? ENOENT : EINVAL, systemError(path.isEmpty() ? ENOENT : EINVAL)};
+    const auto tooLarge = [&] { return Failure{EFBIG, u"the file is larger than %1 bytes"_s.arg(maxBytes)}; };
     // O_NONBLOCK so that a FIFO cannot stall the editor; the type is checked
     // on the opened descriptor, so the answer cannot change under us.
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        r.error = systemError(errno);
-        return r;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        r.error = systemError(errno);
-        return r;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        r.error = S_ISDIR(st.st_mode) ? systemError(EISDIR) : u"not a regular file"_s;
-        return r;
-    }
-    if (st.st_size > maxBytes) {
-        r.error = u"the file is larger than %1 bytes"_s.arg(maxBytes);
-        return r;
-    }
-    r.data.resize(qsizetype(st.st_size));
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
+        return lastError().error();
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? Failure{EISDIR, systemError(EISDIR)} : Failure{EINVAL, u"not a regular file"_s};
+    if (st.st_size > maxBytes)
+        return tooLarge();
+    QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
     qsizetype got = 0;
     for (;;) {
-        if (got == r.data.size()) {
+        if (got == data.size()) {
             // The file may have grown since fstat; read on, within the limit.
-            if (r.data.size() > maxBytes)
+            if (data.size() > maxBytes)
                 break;
-            r.data.resize(std::min<qsizetype>(r.data.size() + 65536, qsizetype(maxBytes) + 1));
+            data.resize(std::min<qsizetype>(data.size() + 65536, qsizetype(maxBytes) + 1));
         }
-        const ssize_t n = ::read(fd, r.data.data() + got, size_t(r.data.size() - got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            r.error = systemError(errno);
-            r.data.clear();
-            return r;
-        }
+        const ssize_t n = ::read(fd.get(), data.data() + got, size_t(data.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return lastError().error();
         if (n == 0)
             break;
         got += n;
     }
-    if (got > maxBytes) {
-        r.error = u"the file is larger than %1 bytes"_s.arg(maxBytes);
-        r.data.clear();
-        return r;
-    }
-    r.data.truncate(got);
-    r.ok = true;
-    return r;
+    if (got > maxBytes)
+        return tooLarge();
+    data.truncate(got);
+    return data;
 }
 
 std::unique_ptr<SaveFile> DiskFileAccess::saveFile(const QString &path)
@@ -412,12 +400,11 @@ FileResult DiskFileAccess::syncFolder(const QString &path)
 {
     if (hasNul(path))
         return FileResult::failure(EINVAL);
-    const int fd = ::open(folderOf(QFile::encodeName(path)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    const Descriptor fd(::open(folderOf(QFile::encodeName(path)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
         return lastError();
-    const int rc = ::fsync(fd);
+    const int rc = ::fsync(fd.get());
     const int err = errno;
-    ::close(fd);
     // Some file systems cannot sync a folder at all; that is no failure.
     return rc == 0 || err == EINVAL || err == EROFS ? FileResult{} : FileResult::failure(err);
 }

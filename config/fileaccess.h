@@ -6,22 +6,11 @@
 #include <QFileDevice>
 #include <QString>
 
+#include "config/result.h"
+
 #include <memory>
 
 namespace vesk {
-
-// What a file operation came to: success, or the system's error number and
-// its reason. The number lets a caller tell "not allowed here" (go another
-// way) from a real failure.
-struct FileResult {
-    int code = 0;
-    QString reason;
-
-    bool ok() const { return code == 0; }
-    explicit operator bool() const { return ok(); }
-    static FileResult failure(int code);
-    static FileResult failure(int code, QString reason) { return {code ? code : -1, std::move(reason)}; }
-};
 
 struct FileStatus {
     // Set when the system could not tell whether the file exists (a folder
@@ -46,11 +35,8 @@ struct FileStatus {
     uint mode = 0; // permission bits, 07777
 };
 
-struct ReadResult {
-    bool ok = false;
-    QByteArray data;
-    QString error; // the system's reason when !ok
-};
+// A whole file's bytes, or why they could not be read.
+using ReadResult = Result<QByteArray>;
 
 // A file being written. Made by FileAccess::saveFile(), its bytes go to a
 // new file with an unpredictable name in the target's folder, which takes

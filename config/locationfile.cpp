@@ -17,10 +17,10 @@ constexpr qsizetype kMaxPathLength = 4096;
 
 std::optional<QString> readLocationFile(FileAccess &files, const QString &locationFile)
 {
-    ReadResult r = files.read(locationFile, kMaxLocationBytes);
-    if (!r.ok)
+    const ReadResult r = files.read(locationFile, kMaxLocationBytes);
+    if (!r)
         return std::nullopt;
-    const QString text = decodeText(r.data).text;
+    const QString text = decodeText(*r).text;
     qsizetype end = 0;
     while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
         ++end;
@@ -33,13 +33,9 @@ std::optional<QString> readLocationFile(FileAccess &files, const QString &locati
     return path.toString();
 }
 
-bool writeLocation(FileAccess &files, const QString &locationFile, const QString &configPath,
-                   QString *error)
+FileResult writeLocationFile(FileAccess &files, const QString &locationFile, const QString &configPath)
 {
-    const FileResult r = replaceFile(files, locationFile, (u"Path="_s + configPath + u"\r\n"_s).toUtf8());
-    if (!r && error)
-        *error = r.reason;
-    return r.ok();
+    return replaceFile(files, locationFile, (u"Path="_s + configPath + u"\r\n"_s).toUtf8());
 }
 
 } // namespace vesk

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/result.h"
+
 #include <QString>
 
 #include <optional>
@@ -18,8 +20,6 @@ inline const char kDefaultConfigName[] = "vesk.cfg";
 std::optional<QString> readLocationFile(FileAccess &files, const QString &locationFile);
 
 // Replaces the location file with the single line "Path=" + configPath.
-// On failure *error holds the system's reason.
-bool writeLocation(FileAccess &files, const QString &locationFile, const QString &configPath,
-                   QString *error);
+FileResult writeLocationFile(FileAccess &files, const QString &locationFile, const QString &configPath);
 
 } // namespace vesk

@@ -107,7 +107,7 @@ Rewrite rewriteInPlace(FileAccess &files, const QString &path, const FileStatus 
     }
     if (!back) {
         w.damaged = true;
-        w.result.reason += u"; its old contents could not be written back either ("_s + back.reason + u')';
+        w.result.reason() += u"; its old contents could not be written back either ("_s + back.reason() + u')';
     }
     return w;
 }
@@ -119,15 +119,15 @@ public:
     {
     }
 
-    SaveOutcome run(const QByteArray &data, qint64 maxBackupBytes);
+    FileResult run(const QByteArray &data, qint64 maxBackupBytes);
     // Puts back whatever a failed save changed. Never throws.
     void undo() noexcept;
 
 private:
-    SaveOutcome fail(const QString &reason)
+    FileResult fail(const QString &reason)
     {
         undo();
-        return {false, reason.isEmpty() ? u"unknown error"_s : reason};
+        return FileResult::failure(-1, reason.isEmpty() ? u"unknown error"_s : reason);
     }
     // Past the point of no return: the older backup is no longer needed.
     void dropKept() noexcept
@@ -151,13 +151,13 @@ private:
     bool m_targetReplaced = false;  // the target name holds the new file
 };
 
-SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
+FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
 {
     m_target = m_files.status(m_path);
     if (!m_target.error.isEmpty())
         return fail(m_target.error);
     if (m_target.exists && !m_target.regular)
-        return fail(notRegular(m_target).reason);
+        return fail(notRegular(m_target).reason());
     // A link at the target is the admin's choice: the file it leads to is
     // saved, and the link stays.
     const QString real = m_target.resolved;
@@ -176,16 +176,16 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
         if (r)
             r = m_newFile->commit();
         if (!r)
-            return fail(r.reason);
+            return fail(r.reason());
         m_targetReplaced = true;
         if (FileResult synced = m_files.syncFolder(real); !synced)
-            return fail(synced.reason);
-        return {true, {}};
+            return fail(synced.reason());
+        return {};
     }
 
     const ReadResult current = m_files.read(real, maxBackupBytes);
-    if (!current.ok)
-        return fail(current.error);
+    if (!current.ok())
+        return fail(current.reason());
 
     // Whatever is at the backup's name is replaced, never written through:
     // a link there may lead anywhere.
@@ -194,7 +194,7 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
         if (!m_older.error.isEmpty())
             return fail(aboutBackup(m_backupPath, m_older.error));
         if (m_older.exists && !m_older.regular)
-            return fail(aboutBackup(m_backupPath, notRegular(m_older).reason));
+            return fail(aboutBackup(m_backupPath, notRegular(m_older).reason()));
     }
     const bool hadBackup = m_older.exists || m_older.symlink;
 
@@ -205,8 +205,8 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
     if (!inPlace) {
         m_newFile = m_files.saveFile(real);
         FileResult r = m_newFile->open(0600);
-        if (!r && !folderRefuses(r.code))
-            return fail(r.reason);
+        if (!r && !folderRefuses(r.code()))
+            return fail(r.reason());
         if (r)
             r = adopt(*m_newFile, m_target, real);
         if (!r) {
@@ -217,7 +217,7 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
             if (r)
                 r = m_newFile->flush();
             if (!r)
-                return fail(r.reason);
+                return fail(r.reason());
         }
     }
 
@@ -227,20 +227,20 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
         m_backupFile.reset();
         // A folder that takes no new file can still have its backup
         // rewritten, if it is a plain file of its own.
-        if (!folderRefuses(r.code) || !m_older.regular || m_older.symlink || m_older.links != 1)
-            return fail(aboutBackup(m_backupPath, r.reason));
+        if (!folderRefuses(r.code()) || !m_older.regular || m_older.symlink || m_older.links != 1)
+            return fail(aboutBackup(m_backupPath, r.reason()));
         const ReadResult older = m_files.read(m_backupPath, maxBackupBytes);
-        if (!older.ok)
-            return fail(aboutBackup(m_backupPath, older.error));
-        m_olderBytes = older.data;
+        if (!older.ok())
+            return fail(aboutBackup(m_backupPath, older.reason()));
+        m_olderBytes = (*older);
         m_backupInPlace = true;
     } else {
         adoptForBackup(*m_backupFile, m_target, real);
-        r = m_backupFile->write(current.data);
+        r = m_backupFile->write((*current));
         if (r)
             r = m_backupFile->flush();
         if (!r)
-            return fail(r.reason);
+            return fail(r.reason());
     }
 
     // 3. The older backup keeps a second name while the new one takes its
@@ -249,43 +249,43 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes)
     if (hadBackup && !m_backupInPlace) {
         if (FileResult r = m_files.link(m_backupPath, m_keepPath))
             m_kept = true;
-        else if (!noHardLinks(r.code))
-            return fail(aboutBackup(m_keepPath, r.reason));
+        else if (!noHardLinks(r.code()))
+            return fail(aboutBackup(m_keepPath, r.reason()));
     }
     if (m_backupInPlace) {
         // On failure it has put the older bytes back itself, as far as it could.
-        const Rewrite w = rewriteInPlace(m_files, m_backupPath, m_older, current.data, m_olderBytes);
+        const Rewrite w = rewriteInPlace(m_files, m_backupPath, m_older, (*current), m_olderBytes);
         if (!w.result)
-            return fail(aboutBackup(m_backupPath, w.result.reason));
+            return fail(aboutBackup(m_backupPath, w.result.reason()));
     } else if (FileResult r = m_backupFile->commit(); !r) {
-        return fail(aboutBackup(m_backupPath, r.reason));
+        return fail(aboutBackup(m_backupPath, r.reason()));
     }
     m_backupReplaced = true;
     // On the disk before the file is replaced: a crash must not find the
     // new file beside the older backup.
     if (FileResult r = m_files.syncFolder(m_backupPath); !r)
-        return fail(r.reason);
+        return fail(r.reason());
 
     // 4. The new file takes the target's place.
     if (!inPlace) {
         if (FileResult r = m_newFile->commit(); !r)
-            return fail(r.reason);
+            return fail(r.reason());
         m_targetReplaced = true;
         if (FileResult r = m_files.syncFolder(real); !r)
-            return fail(r.reason);
+            return fail(r.reason());
     } else {
-        const Rewrite w = rewriteInPlace(m_files, real, m_target, data, current.data);
+        const Rewrite w = rewriteInPlace(m_files, real, m_target, data, (*current));
         if (w.damaged) {
             // The backup now holds the only complete copy of the file.
             m_targetReplaced = true;
-            return fail(w.result.reason + u"; it is kept in "_s + m_backupPath);
+            return fail(w.result.reason() + u"; it is kept in "_s + m_backupPath);
         }
         if (!w.result)
-            return fail(w.result.reason);
+            return fail(w.result.reason());
         m_targetReplaced = true;
     }
     dropKept();
-    return {true, {}};
+    return {};
 }
 
 void Save::undo() noexcept
@@ -325,15 +325,15 @@ void Save::undo() noexcept
 
 } // namespace
 
-SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
-                           const QByteArray &data, qint64 maxBackupBytes)
+FileResult saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
+                          const QByteArray &data, qint64 maxBackupBytes)
 {
     Save save(files, path, backupPath);
     try {
         return save.run(data, maxBackupBytes);
     } catch (const std::bad_alloc &) {
         save.undo();
-        return {false, outOfMemory()};
+        return FileResult::failure(ENOMEM, outOfMemory());
     }
 }
 
@@ -353,9 +353,9 @@ FileResult recoverLeftovers(FileAccess &files, const QString &path, const QStrin
             // the backup and before replacing the file.
             const ReadResult b = files.read(backupPath, kMaxConfigBytes);
             const ReadResult t = files.read(path, kMaxConfigBytes);
-            if (!b.ok || !t.ok)
-                return FileResult::failure(EIO, b.ok ? t.error : b.error);
-            putBack = b.data == t.data;
+            if (!b.ok() || !t.ok())
+                return FileResult::failure(EIO, b.ok() ? t.reason() : b.reason());
+            putBack = (*b) == (*t);
         }
         return putBack ? files.rename(keep, backupPath) : files.remove(keep);
     } catch (const std::bad_alloc &) {

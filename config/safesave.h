@@ -3,15 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include "config/result.h"
+
 namespace vesk {
 
 class FileAccess;
-struct FileResult;
-
-struct SaveOutcome {
-    bool ok = false;
-    QString reason; // the system's reason when !ok
-};
 
 // Writes data to path and keeps the file that was there as the backup at
 // backupPath. The target name always holds a complete file, old or new, and
@@ -20,8 +16,8 @@ struct SaveOutcome {
 // permissions, access list and extended attributes; where a new file cannot
 // be given them, or other names link to the file, it is rewritten in place.
 // Running out of memory is a failed save like any other.
-SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
-                           const QByteArray &data, qint64 maxBackupBytes);
+FileResult saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
+                          const QByteArray &data, qint64 maxBackupBytes);
 
 // A save cut short (a crash, a power cut) can leave the older backup aside
 // as backupPath + ".keep". It goes back under the backup's name where the

@@ -79,19 +79,19 @@ QString plainText(const ConfigContent &c)
 Written writeOf(QByteArrayView bytes)
 {
     const ConfigContent c = contentAfterRead(parseConfigBytes(bytes));
-    const ComposeResult r = composeConfig(c);
+    const Result<QByteArray> r = composeConfig(c);
     // Text that came from a file always fits the file's own encoding.
-    if (!r.bytes)
-        fail("the writer refused text it had just read", r.problem);
+    if (!r)
+        fail("the writer refused text it had just read", r.reason());
     // The bytes are the text, encoded piece by piece, maybe after a mark.
     QString text = composeText(c);
     if (text != plainText(c))
         fail("the written text is not the plainly sorted text");
     const QByteArray plain = encodeText(text, c.encoding);
-    const qsizetype mark = r.bytes->size() - plain.size();
-    if (!r.bytes->endsWith(plain) || (mark != 0 && !(mark == 3 && r.bytes->startsWith("\xEF\xBB\xBF"))))
+    const qsizetype mark = r->size() - plain.size();
+    if (!r->endsWith(plain) || (mark != 0 && !(mark == 3 && r->startsWith("\xEF\xBB\xBF"))))
         fail("the written bytes are not the written text");
-    return {*r.bytes, std::move(text), c.encoding};
+    return {*r, std::move(text), c.encoding};
 }
 
 // The reader's classification of a line: a slot, kCategory, or kMisc.

@@ -135,7 +135,7 @@ FileStatus FaultyFiles::status(const QString &path)
 {
     FileStatus failed;
     if (auto failure = fault(Op::Status, path)) {
-        failed.error = failure->reason;
+        failed.error = failure->reason();
         return failed;
     }
     return m_disk.status(path);
@@ -143,11 +143,8 @@ FileStatus FaultyFiles::status(const QString &path)
 
 ReadResult FaultyFiles::read(const QString &path, qint64 maxBytes)
 {
-    if (auto failure = fault(Op::Read, path)) {
-        ReadResult r;
-        r.error = failure->reason;
-        return r;
-    }
+    if (auto failure = fault(Op::Read, path))
+        return failure->error();
     return m_disk.read(path, maxBytes);
 }
 

@@ -147,10 +147,10 @@ void TstFullDisk::saveWithBackupFailsCleanly()
     fillLeaving(freePages);
 
     DiskFileAccess files;
-    const SaveOutcome out =
+    const FileResult out =
         saveWithBackup(files, disk(u"vesk.cfg"_s), disk(u"veskold.cfg"_s), next, kMaxConfigBytes);
-    QVERIFY(!out.ok);
-    QCOMPARE(out.reason, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    QVERIFY(!out.ok());
+    QCOMPARE(out.reason(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
     QCOMPARE(readBytes(disk(u"vesk.cfg"_s)), current);
     QCOMPARE(readBytes(disk(u"veskold.cfg"_s)), previous);
     QCOMPARE(leftovers(), names);
@@ -158,7 +158,7 @@ void TstFullDisk::saveWithBackupFailsCleanly()
     // With room again the same save goes through.
     while (m_fillers > 0)
         QVERIFY(QFile::remove(disk(u"filler%1"_s.arg(--m_fillers))));
-    QVERIFY(saveWithBackup(files, disk(u"vesk.cfg"_s), disk(u"veskold.cfg"_s), next, kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, disk(u"vesk.cfg"_s), disk(u"veskold.cfg"_s), next, kMaxConfigBytes).ok());
     QCOMPARE(readBytes(disk(u"vesk.cfg"_s)), next);
     QCOMPARE(readBytes(disk(u"veskold.cfg"_s)), current);
     if (secondName)

@@ -108,8 +108,8 @@ void TstLocation::pathWithNulNamesNoFile()
     QVERIFY(path);
     QCOMPARE(path->size(), cfg.size() + 5);
     const ReadResult r = files.read(*path, 1024);
-    QVERIFY(!r.ok);
-    QVERIFY(!r.error.isEmpty());
+    QVERIFY(!r.ok());
+    QVERIFY(!r.reason().isEmpty());
     QVERIFY(!files.status(*path).exists);
 }
 
@@ -131,8 +131,7 @@ void TstLocation::writtenForm()
     const QString ini = dir.filePath(u"veskfrontend.ini"_s);
     writeBytes(ini, "Path=/old.cfg\r\nsecond line\r\n");
     DiskFileAccess files;
-    QString error;
-    QVERIFY(writeLocation(files, ini, path, &error));
+    QVERIFY(writeLocationFile(files, ini, path).ok());
     QCOMPARE(readBytes(ini), bytes);
     // What is written is read back as written.
     QCOMPARE(readLocationFile(files, ini), std::optional<QString>(path));
@@ -147,10 +146,10 @@ void TstLocation::failedWriteKeepsTheOldFile()
         writeBytes(ini, old);
         FaultyFiles files;
         files.failOn({op, 1, op == FaultyFiles::Op::Write ? 7 : -1, {}, u"disk full"_s});
-        QString error;
-        QVERIFY(!writeLocation(files, ini, u"/new/path/vesk.cfg"_s, &error));
+        const FileResult written = writeLocationFile(files, ini, u"/new/path/vesk.cfg"_s);
+        QVERIFY(!written);
         QVERIFY(files.faultFired());
-        QCOMPARE(error, u"disk full"_s);
+        QCOMPARE(written.reason(), u"disk full"_s);
         QCOMPARE(readBytes(ini), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"veskfrontend.ini"_s});
     }

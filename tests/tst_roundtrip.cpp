@@ -170,8 +170,8 @@ private:
 
 QByteArray loadAndSave(const QByteArray &bytes)
 {
-    const ComposeResult r = composeConfig(contentAfterRead(parseConfigBytes(bytes)));
-    return r.bytes.value_or(QByteArray("compose failed: ") + r.problem.toUtf8());
+    const Result<QByteArray> r = composeConfig(contentAfterRead(parseConfigBytes(bytes)));
+    return r ? *r : QByteArray("compose failed: ") + r.reason().toUtf8();
 }
 
 // UTF-8 decoding that keeps a leading byte order mark as a character and

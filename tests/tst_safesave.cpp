@@ -326,14 +326,14 @@ void TstSafeSave::faults()
     files.failOn({c.op, c.occurrence, c.at, c.on, u"Injected failure"_s, c.code, c.oom});
     if (c.also)
         files.failOn(*c.also);
-    const SaveOutcome out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
+    const FileResult out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
 
     if (c.on != u"nothing matches"_s)
         QVERIFY2(files.faultFired(), "the fault was never reached");
-    QVERIFY2(out.ok == c.ok, qPrintable(out.reason));
+    QVERIFY2(out.ok() == c.ok, qPrintable(out.reason()));
     if (!c.ok)
-        QVERIFY2(out.reason.contains(c.oom ? u"Cannot allocate memory"_s : u"Injected failure"_s),
-                 qPrintable(out.reason));
+        QVERIFY2(out.reason().contains(c.oom ? u"Cannot allocate memory"_s : u"Injected failure"_s),
+                 qPrintable(out.reason()));
 
     QCOMPARE(QFileInfo::exists(path), c.target != Absent);
     if (c.target != Damaged)
@@ -361,7 +361,7 @@ void TstSafeSave::faults()
     // And the next save, without faults, works from whatever was left.
     files.clearFaults();
     const QByteArray again = "port = 1\r\n";
-    QVERIFY(saveWithBackup(files, path, backupPath, again, kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, path, backupPath, again, kMaxConfigBytes).ok());
     QCOMPARE(readBytes(path), again);
     if (c.target != Damaged)
         QCOMPARE(readBytes(backupPath), c.target == Absent ? kOlder : contentOf(c.target));
@@ -374,7 +374,7 @@ void TstSafeSave::firstSave()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"vesk.cfg"_s);
-        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), kNew, kMaxConfigBytes).ok);
+        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), kNew, kMaxConfigBytes).ok());
         QCOMPARE(readBytes(path), kNew);
         QCOMPARE(filesIn(dir.path()), QStringList{u"vesk.cfg"_s});
     }
@@ -382,7 +382,7 @@ void TstSafeSave::firstSave()
         QTemporaryDir dir;
         const QString path = dir.filePath(u"vesk.cfg"_s);
         writeBytes(dir.filePath(u"veskold.cfg"_s), kOlder);
-        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), kNew, kMaxConfigBytes).ok);
+        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), kNew, kMaxConfigBytes).ok());
         QCOMPARE(readBytes(path), kNew);
         QCOMPARE(readBytes(dir.filePath(u"veskold.cfg"_s)), kOlder);
     }
@@ -390,7 +390,7 @@ void TstSafeSave::firstSave()
         // An empty new file is a file too.
         QTemporaryDir dir;
         const QString path = dir.filePath(u"vesk.cfg"_s);
-        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), QByteArray(), kMaxConfigBytes).ok);
+        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), QByteArray(), kMaxConfigBytes).ok());
         QVERIFY(QFileInfo::exists(path));
         QCOMPARE(QFileInfo(path).size(), 0);
     }
@@ -404,8 +404,8 @@ void TstSafeSave::twoSavesInARow()
     const QString backupPath = dir.filePath(u"veskold.cfg"_s);
     writeBytes(path, kOld);
     writeBytes(backupPath, kOlder);
-    QVERIFY(saveWithBackup(files, path, backupPath, "first\r\n", kMaxConfigBytes).ok);
-    QVERIFY(saveWithBackup(files, path, backupPath, "second\r\n", kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, path, backupPath, "first\r\n", kMaxConfigBytes).ok());
+    QVERIFY(saveWithBackup(files, path, backupPath, "second\r\n", kMaxConfigBytes).ok());
     QCOMPARE(readBytes(path), QByteArray("second\r\n"));
     QCOMPARE(readBytes(backupPath), QByteArray("first\r\n"));
     QCOMPARE(filesIn(dir.path()), (QStringList{u"vesk.cfg"_s, u"veskold.cfg"_s}));
@@ -422,7 +422,7 @@ void TstSafeSave::permissionsArePreserved()
     writeBytes(backupPath, kOlder);
     QVERIFY(QFile::setPermissions(path, priv));
     QVERIFY(QFile::setPermissions(backupPath, priv | QFile::ReadGroup | QFile::ReadOther));
-    QVERIFY(saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes).ok());
     QCOMPARE(QFile::permissions(path), priv);
     // The backup holds the same private data, so it gets the same rights.
     QCOMPARE(QFile::permissions(backupPath), priv);
@@ -440,8 +440,8 @@ void TstSafeSave::saveThroughSymlink()
     QVERIFY(QFile::link(u"real/tracker.cfg"_s, link) || QFile::link(real, link));
 
     DiskFileAccess files;
-    const SaveOutcome out = saveWithBackup(files, link, backupPath, kNew, kMaxConfigBytes);
-    QVERIFY2(out.ok, qPrintable(out.reason));
+    const FileResult out = saveWithBackup(files, link, backupPath, kNew, kMaxConfigBytes);
+    QVERIFY2(out.ok(), qPrintable(out.reason()));
     // The link stays a link, and the file it points to gets the contents.
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(real).absoluteFilePath());
@@ -454,7 +454,7 @@ void TstSafeSave::saveThroughSymlink()
     // A link to a file not yet there: the first save creates that file.
     const QString dangling = dir.filePath(u"new.cfg"_s);
     QVERIFY(QFile::link(u"real/new-target.cfg"_s, dangling));
-    QVERIFY(saveWithBackup(files, dangling, backupPathFor(dangling), kNew, kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, dangling, backupPathFor(dangling), kNew, kMaxConfigBytes).ok());
     QVERIFY(QFileInfo(dangling).isSymLink());
     QCOMPARE(readBytes(dir.filePath(u"real/new-target.cfg"_s)), kNew);
     QVERIFY(!QFileInfo::exists(backupPathFor(dangling)));
@@ -466,9 +466,9 @@ void TstSafeSave::targetThatIsNoFile()
     DiskFileAccess files;
     const QString path = dir.filePath(u"vesk.cfg"_s);
     QVERIFY(QDir(dir.path()).mkdir(u"vesk.cfg"_s));
-    const SaveOutcome out = saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), kNew, kMaxConfigBytes);
-    QVERIFY(!out.ok);
-    QVERIFY(!out.reason.isEmpty());
+    const FileResult out = saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), kNew, kMaxConfigBytes);
+    QVERIFY(!out.ok());
+    QVERIFY(!out.reason().isEmpty());
     QVERIFY(QFileInfo(path).isDir());
     QCOMPARE(filesIn(dir.path()), QStringList{u"vesk.cfg"_s});
 }
@@ -481,9 +481,9 @@ void TstSafeSave::pathWithNul()
     const QString cut = dir.filePath(u"vesk.cfg"_s);
     writeBytes(cut, kOld);
     const QString path = cut + QChar(0) + u"x"_s;
-    const SaveOutcome out = saveWithBackup(files, path, backupPathFor(path), kNew, kMaxConfigBytes);
-    QVERIFY(!out.ok);
-    QVERIFY(!out.reason.isEmpty());
+    const FileResult out = saveWithBackup(files, path, backupPathFor(path), kNew, kMaxConfigBytes);
+    QVERIFY(!out.ok());
+    QVERIFY(!out.reason().isEmpty());
     QCOMPARE(readBytes(cut), kOld);
     QCOMPARE(filesIn(dir.path()), QStringList{u"vesk.cfg"_s});
 }
@@ -497,10 +497,10 @@ void TstSafeSave::failedFlushIsReported()
     writeBytes(path, kOld);
     writeBytes(dir.filePath(kBak), kOlder);
     g_failSync = true;
-    const SaveOutcome out = saveWithBackup(files, path, dir.filePath(kBak), kNew, kMaxConfigBytes);
+    const FileResult out = saveWithBackup(files, path, dir.filePath(kBak), kNew, kMaxConfigBytes);
     g_failSync = false;
-    QVERIFY(!out.ok);
-    QCOMPARE(out.reason, QString::fromLocal8Bit(std::strerror(EIO)));
+    QVERIFY(!out.ok());
+    QCOMPARE(out.reason(), QString::fromLocal8Bit(std::strerror(EIO)));
     QCOMPARE(readBytes(path), kOld);
     QCOMPARE(readBytes(dir.filePath(kBak)), kOlder);
     QCOMPARE(filesIn(dir.path()), (QStringList{kTgt, kBak}));
@@ -547,8 +547,8 @@ void TstSafeSave::keepsWhoOwnsAndMayRead()
     const struct stat before = statOf(path);
 
     DiskFileAccess files;
-    const SaveOutcome out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
-    QVERIFY2(out.ok, qPrintable(out.reason));
+    const FileResult out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
+    QVERIFY2(out.ok(), qPrintable(out.reason()));
 
     QCOMPARE(readBytes(path), kNew);
     QCOMPARE(readBytes(backupPath), kOld);
@@ -591,8 +591,8 @@ void TstSafeSave::linkAtBackupIsReplaced()
     QVERIFY(QFile::link(victim, backupPath));
 
     DiskFileAccess files;
-    const SaveOutcome out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
-    QVERIFY2(out.ok, qPrintable(out.reason));
+    const FileResult out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
+    QVERIFY2(out.ok(), qPrintable(out.reason()));
     QCOMPARE(readBytes(path), kNew);
     QVERIFY(!QFileInfo(backupPath).isSymLink());
     QCOMPARE(readBytes(backupPath), kOld);
@@ -634,15 +634,15 @@ void TstSafeSave::refusedWithTheReason()
     const QStringList before = filesIn(dir.path());
 
     DiskFileAccess files;
-    const SaveOutcome out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
+    const FileResult out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
     if (reason.isEmpty()) {
-        QVERIFY2(out.ok, qPrintable(out.reason));
+        QVERIFY2(out.ok(), qPrintable(out.reason()));
         QCOMPARE(readBytes(path), kNew);
         QCOMPARE(readBytes(backupPath), kOld);
         return;
     }
-    QVERIFY(!out.ok);
-    QCOMPARE(out.reason, QString(reason).replace(u"{backup}"_s, backupPath));
+    QVERIFY(!out.ok());
+    QCOMPARE(out.reason(), QString(reason).replace(u"{backup}"_s, backupPath));
     QCOMPARE(filesIn(dir.path()), before);
     if (name == kTgt)
         QCOMPARE(readBytes(path), kOld);
@@ -678,7 +678,7 @@ void TstSafeSave::crashAtAnyStep()
     };
     FaultyFiles files;
     files.beforeEach = snap;
-    QVERIFY(saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes).ok());
     snap(u"the end"_s);
     QVERIFY(snapshots.size() > 10);
 
@@ -729,7 +729,7 @@ void TstSafeSave::leftoverKeep()
 
     // A save meets the same leftover and rotates from the recovered state.
     writeBytes(backupPath + u".keep"_s, kOlder);
-    QVERIFY(saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes).ok);
+    QVERIFY(saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes).ok());
     QCOMPARE(readBytes(backupPath), kOld);
     QCOMPARE(filesIn(dir.path()), (QStringList{kTgt, kBak}));
 }

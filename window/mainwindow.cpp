@@ -572,27 +572,27 @@ void MainWindow::readIni()
 void MainWindow::recordLocation(const QString &path)
 {
     const QString ini = m_toolkit.writableDataFolder() + u'/' + QString::fromLatin1(kLocationFileName);
-    QString why;
-    if (writeLocation(m_toolkit.files(), ini, path, &why))
+    const FileResult written = writeLocationFile(m_toolkit.files(), ini, path);
+    if (written)
         return;
-    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + ini + u": "_s + why
+    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + ini + u": "_s + written.reason()
                              + u". The editor goes on with "_s + path + u'.',
                          Buttons::Ok, Icon::Critical, u"ERROR"_s);
 }
 
 bool MainWindow::openConfig(const QString &path)
 {
-    ConfigFileRead loaded = readConfigFile(m_toolkit.files(), path);
-    if (!loaded.data) {
+    Result<ConfigFile> loaded = readConfigFile(m_toolkit.files(), path);
+    if (!loaded) {
         m_toolkit.messageBox(u"Could not find the cfg file at "_s + path
                                  + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
-                                 + u"\n\nReason: "_s + loaded.reason,
+                                 + u"\n\nReason: "_s + loaded.reason(),
                              Buttons::Ok, Icon::Critical, u"ERROR"_s);
         return false;
     }
     // Only a file that was read replaces what the window shows.
-    apply(std::move(*loaded.data));
-    m_diskStamp = loaded.stamp;
+    apply(std::move(loaded->data));
+    m_diskStamp = loaded->stamp;
     m_configPath = path;
     m_changed = false;
     return true;
@@ -676,14 +676,14 @@ bool MainWindow::save()
                                     Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
                    != Answer::Yes)
             return false;
-        const ComposeResult composed = composeConfig(content());
-        if (!composed.bytes)
-            return failed(composed.problem);
-        const SaveOutcome out = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
-                                               *composed.bytes, kMaxConfigBytes);
-        if (!out.ok)
-            return failed(out.reason);
-        m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed.bytes);
+        const Result<QByteArray> composed = composeConfig(content());
+        if (!composed)
+            return failed(composed.reason());
+        const FileResult saved = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
+                                                *composed, kMaxConfigBytes);
+        if (!saved)
+            return failed(saved.reason());
+        m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed);
     } catch (const std::bad_alloc &) {
         return failed(u"Cannot allocate memory"_s);
     }

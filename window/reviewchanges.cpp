@@ -75,19 +75,19 @@ ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigCont
     ReviewSides sides;
     QStringList notes;
     const ReadResult disk = files.read(path, kMaxConfigBytes);
-    if (disk.ok)
-        sides.onDisk = splitLines(decodeText(disk.data).text);
+    if (disk.ok())
+        sides.onDisk = splitLines(decodeText((*disk)).text);
     else if (files.status(path).exists)
-        notes << u"The cfg file at "_s + path + u" could not be read ("_s + disk.error
+        notes << u"The cfg file at "_s + path + u" could not be read ("_s + disk.reason()
                      + u"), so it is compared as an empty file."_s;
 
     // The text Save would encode: decoding its bytes again could take a
     // character U+FEFF that opens the text for a byte order mark.
     sides.toWrite = splitLines(composeText(content));
-    const ComposeResult composed = composeConfig(content);
-    if (!composed.bytes)
-        notes << u"Save would stop: "_s + composed.problem;
-    else if (disk.ok && sides.toWrite == sides.onDisk && *composed.bytes != disk.data)
+    const Result<QByteArray> composed = composeConfig(content);
+    if (!composed)
+        notes << u"Save would stop: "_s + composed.reason();
+    else if (disk.ok() && sides.toWrite == sides.onDisk && *composed != *disk)
         notes << u"The lines are the same, but Save would rewrite how they end (every line ends in CR LF)."_s;
     if (const QString bad = valueProblemList(content); !bad.isEmpty())
         notes << bad;
