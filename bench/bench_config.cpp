@@ -80,7 +80,7 @@ void readFile(benchmark::State &state)
 void writeFile(benchmark::State &state)
 {
     DiskFileAccess disk;
-    const ConfigContent content = contentAfterRead(parseConfigBytes(disk.read(cfgFor(state.range(0)), kMaxConfigBytes).data));
+    const ConfigContent content = contentAfterRead(parseConfigBytes(*disk.read(cfgFor(state.range(0)), kMaxConfigBytes)));
     const QString out = scratch().filePath(QStringLiteral("write-%1.cfg").arg(state.range(0)));
     for (auto _ : state) {
         const Result<QByteArray> r = composeConfig(content);
