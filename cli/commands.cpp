@@ -107,6 +107,7 @@ private:
     bool resolvePath(int *code);
     std::optional<ConfigFile> load(int *code);
     int slotArgument(const QString &key);
+    int runCommand(QStringList args);
 
     int list();
     int get(const QString &key);
@@ -208,7 +209,11 @@ int Runner::run(const QStringList &arguments)
         return usage(u"--file takes one PATH"_s);
     m_path = parser.value(file);
 
-    QStringList args = parser.positionalArguments();
+    return runCommand(parser.positionalArguments());
+}
+
+int Runner::runCommand(QStringList args)
+{
     if (args.isEmpty())
         return usage(u"no command given"_s);
     const QString command = args.takeFirst();

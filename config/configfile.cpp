@@ -177,7 +177,7 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
     const bool utf8 = found.encoding == Encoding::Utf8;
     QByteArrayView rest = bytes.sliced(found.textStart);
     QStringDecoder toText(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    constexpr qsizetype kPiece = 1024 * 1024;
+    constexpr qsizetype kPiece = qsizetype(1024) * 1024;
     Reading r;
     QString piece;
     while (!rest.isEmpty()) {
@@ -303,7 +303,7 @@ void writePieces(const std::vector<QString> &lines, const QString &misc, Put &&p
     // file's CR LF form, which put(piece, true) gives every LF in the piece.
     // The pieces are large, cut after a line break, so that a file of a
     // million short lines does not cost a million calls.
-    constexpr qsizetype kBlock = 64 * 1024;
+    constexpr qsizetype kBlock = qsizetype(64) * 1024;
     const QStringView m(misc);
     qsizetype start = 0;
     while (m.size() - start > kBlock) {

@@ -19,7 +19,7 @@ namespace vesk {
 // The largest configuration file the editor opens. Real files are a few
 // kilobytes; the limit keeps a wrong path (a disk image, say) from eating
 // the machine.
-inline constexpr qint64 kMaxConfigBytes = 64 * 1024 * 1024;
+inline constexpr qint64 kMaxConfigBytes = qint64(64) * 1024 * 1024;
 
 // The value of a configuration line: everything after its first "=" (the
 // whole line when it has none), less one leading space.

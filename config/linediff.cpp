@@ -46,7 +46,7 @@ NumberedLines numberLines(std::span<const QString> oldLines, std::span<const QSt
 {
     NumberedLines numbered;
     QHash<QString, LineId> ids;
-    ids.reserve(qsizetype(oldLines.size() + newLines.size()));
+    ids.reserve(qsizetype(oldLines.size()) + qsizetype(newLines.size()));
     auto number = [&](std::span<const QString> lines, unsigned char side) {
         std::vector<LineId> out;
         out.reserve(lines.size());

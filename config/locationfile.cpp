@@ -10,7 +10,7 @@ namespace {
 
 // Only the first line matters; the limit keeps a wrong file (a disk image,
 // say) from costing anything.
-constexpr qint64 kMaxLocationBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxLocationBytes = qint64(16) * 1024 * 1024;
 constexpr qsizetype kMaxPathLength = 4096;
 
 } // namespace

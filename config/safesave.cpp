@@ -107,7 +107,8 @@ Rewrite rewriteInPlace(FileAccess &files, const QString &path, const FileStatus 
     }
     if (!back) {
         w.damaged = true;
-        w.result.reason() += u"; its old contents could not be written back either ("_s + back.reason() + u')';
+        w.result = FileResult::failure(w.result.code(), w.result.reason() + u"; its old contents could not be written back either ("_s
+                                                            + back.reason() + u')');
     }
     return w;
 }
@@ -124,6 +125,14 @@ public:
     void undo() noexcept;
 
 private:
+    // The steps of run(), in order; each failure has already been undone.
+    FileResult firstSave(const QString &real, const QByteArray &data);
+    FileResult checkBackupName();
+    FileResult stageNewFile(const QString &real, const QByteArray &data, bool *inPlace);
+    FileResult stageBackup(const QString &real, const QByteArray &current, qint64 maxBackupBytes);
+    FileResult placeBackup(bool hadBackup, const QByteArray &current);
+    FileResult placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current, bool inPlace);
+
     FileResult fail(const QString &reason)
     {
         undo();
@@ -163,65 +172,91 @@ FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
     const QString real = m_target.resolved;
 
     recoverLeftovers(m_files, m_path, m_backupPath);
-
-    if (!m_target.exists) {
-        // A first save: there is nothing to back up, and an older backup
-        // stays as it is.
-        m_newFile = m_files.saveFile(real);
-        FileResult r = m_newFile->open(0666);
-        if (r)
-            r = m_newFile->write(data);
-        if (r)
-            r = m_newFile->flush();
-        if (r)
-            r = m_newFile->commit();
-        if (!r)
-            return fail(r.reason());
-        m_targetReplaced = true;
-        if (FileResult synced = m_files.syncFolder(real); !synced)
-            return fail(synced.reason());
-        return {};
-    }
+    if (!m_target.exists)
+        return firstSave(real, data);
 
     const ReadResult current = m_files.read(real, maxBackupBytes);
     if (!current.ok())
         return fail(current.reason());
-
-    // Whatever is at the backup's name is replaced, never written through:
-    // a link there may lead anywhere.
-    m_older = m_files.status(m_backupPath);
-    if (!m_older.symlink) {
-        if (!m_older.error.isEmpty())
-            return fail(aboutBackup(m_backupPath, m_older.error));
-        if (m_older.exists && !m_older.regular)
-            return fail(aboutBackup(m_backupPath, notRegular(m_older).reason()));
-    }
+    if (FileResult r = checkBackupName(); !r)
+        return r;
     const bool hadBackup = m_older.exists || m_older.symlink;
-
-    // 1. The new file, complete and on the disk under a temporary name, as
-    //    the old one's double. Where it cannot be that, or other names link
-    //    to the old file, the old file itself is rewritten later.
+    // Other names linking to the file keep seeing it only if it is
+    // rewritten where it is.
     bool inPlace = m_target.links > 1;
-    if (!inPlace) {
-        m_newFile = m_files.saveFile(real);
-        FileResult r = m_newFile->open(0600);
-        if (!r && !folderRefuses(r.code()))
-            return fail(r.reason());
-        if (r)
-            r = adopt(*m_newFile, m_target, real);
-        if (!r) {
-            m_newFile.reset();
-            inPlace = true;
-        } else {
-            r = m_newFile->write(data);
-            if (r)
-                r = m_newFile->flush();
-            if (!r)
-                return fail(r.reason());
-        }
-    }
+    FileResult r = stageNewFile(real, data, &inPlace);
+    if (r)
+        r = stageBackup(real, *current, maxBackupBytes);
+    if (r)
+        r = placeBackup(hadBackup, *current);
+    if (r)
+        r = placeNewFile(real, data, *current, inPlace);
+    if (r)
+        dropKept();
+    return r;
+}
 
-    // 2. A complete copy of the current file as the coming backup.
+// A first save: there is nothing to back up, and an older backup stays as
+// it is.
+FileResult Save::firstSave(const QString &real, const QByteArray &data)
+{
+    m_newFile = m_files.saveFile(real);
+    FileResult r = m_newFile->open(0666);
+    if (r)
+        r = m_newFile->write(data);
+    if (r)
+        r = m_newFile->flush();
+    if (r)
+        r = m_newFile->commit();
+    if (!r)
+        return fail(r.reason());
+    m_targetReplaced = true;
+    if (FileResult synced = m_files.syncFolder(real); !synced)
+        return fail(synced.reason());
+    return {};
+}
+
+// Whatever is at the backup's name is replaced, never written through: a
+// link there may lead anywhere. Anything but a file there is refused.
+FileResult Save::checkBackupName()
+{
+    m_older = m_files.status(m_backupPath);
+    if (m_older.symlink)
+        return {};
+    if (!m_older.error.isEmpty())
+        return fail(aboutBackup(m_backupPath, m_older.error));
+    if (m_older.exists && !m_older.regular)
+        return fail(aboutBackup(m_backupPath, notRegular(m_older).reason()));
+    return {};
+}
+
+// 1. The new file, complete and on the disk under a temporary name, as the
+//    old one's double. Where it cannot be that, the old file itself is
+//    rewritten later (*inPlace).
+FileResult Save::stageNewFile(const QString &real, const QByteArray &data, bool *inPlace)
+{
+    if (*inPlace)
+        return {};
+    m_newFile = m_files.saveFile(real);
+    FileResult r = m_newFile->open(0600);
+    if (!r && !folderRefuses(r.code()))
+        return fail(r.reason());
+    if (r)
+        r = adopt(*m_newFile, m_target, real);
+    if (!r) {
+        m_newFile.reset();
+        *inPlace = true;
+        return {};
+    }
+    r = m_newFile->write(data);
+    if (r)
+        r = m_newFile->flush();
+    return r ? FileResult{} : fail(r.reason());
+}
+
+// 2. A complete copy of the current file as the coming backup.
+FileResult Save::stageBackup(const QString &real, const QByteArray &current, qint64 maxBackupBytes)
+{
     m_backupFile = m_files.saveFile(m_backupPath);
     if (FileResult r = m_backupFile->open(0600); !r) {
         m_backupFile.reset();
@@ -232,20 +267,22 @@ FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
         const ReadResult older = m_files.read(m_backupPath, maxBackupBytes);
         if (!older.ok())
             return fail(aboutBackup(m_backupPath, older.reason()));
-        m_olderBytes = (*older);
+        m_olderBytes = *older;
         m_backupInPlace = true;
-    } else {
-        adoptForBackup(*m_backupFile, m_target, real);
-        r = m_backupFile->write((*current));
-        if (r)
-            r = m_backupFile->flush();
-        if (!r)
-            return fail(r.reason());
+        return {};
     }
+    adoptForBackup(*m_backupFile, m_target, real);
+    FileResult r = m_backupFile->write(current);
+    if (r)
+        r = m_backupFile->flush();
+    return r ? FileResult{} : fail(r.reason());
+}
 
-    // 3. The older backup keeps a second name while the new one takes its
-    //    place, so a complete backup stands under the backup's name at
-    //    every moment, and the older one can come back if the save fails.
+// 3. The older backup keeps a second name while the new one takes its
+//    place, so a complete backup stands under the backup's name at every
+//    moment, and the older one can come back if the save fails.
+FileResult Save::placeBackup(bool hadBackup, const QByteArray &current)
+{
     if (hadBackup && !m_backupInPlace) {
         if (FileResult r = m_files.link(m_backupPath, m_keepPath))
             m_kept = true;
@@ -254,7 +291,7 @@ FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
     }
     if (m_backupInPlace) {
         // On failure it has put the older bytes back itself, as far as it could.
-        const Rewrite w = rewriteInPlace(m_files, m_backupPath, m_older, (*current), m_olderBytes);
+        const Rewrite w = rewriteInPlace(m_files, m_backupPath, m_older, current, m_olderBytes);
         if (!w.result)
             return fail(aboutBackup(m_backupPath, w.result.reason()));
     } else if (FileResult r = m_backupFile->commit(); !r) {
@@ -265,26 +302,29 @@ FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
     // new file beside the older backup.
     if (FileResult r = m_files.syncFolder(m_backupPath); !r)
         return fail(r.reason());
+    return {};
+}
 
-    // 4. The new file takes the target's place.
+// 4. The new file takes the target's place.
+FileResult Save::placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current, bool inPlace)
+{
     if (!inPlace) {
         if (FileResult r = m_newFile->commit(); !r)
             return fail(r.reason());
         m_targetReplaced = true;
         if (FileResult r = m_files.syncFolder(real); !r)
             return fail(r.reason());
-    } else {
-        const Rewrite w = rewriteInPlace(m_files, real, m_target, data, (*current));
-        if (w.damaged) {
-            // The backup now holds the only complete copy of the file.
-            m_targetReplaced = true;
-            return fail(w.result.reason() + u"; it is kept in "_s + m_backupPath);
-        }
-        if (!w.result)
-            return fail(w.result.reason());
-        m_targetReplaced = true;
+        return {};
     }
-    dropKept();
+    const Rewrite w = rewriteInPlace(m_files, real, m_target, data, current);
+    if (w.damaged) {
+        // The backup now holds the only complete copy of the file.
+        m_targetReplaced = true;
+        return fail(w.result.reason() + u"; it is kept in "_s + m_backupPath);
+    }
+    if (!w.result)
+        return fail(w.result.reason());
+    m_targetReplaced = true;
     return {};
 }
 

@@ -73,10 +73,11 @@ protected:
     }
     void closeEvent(QCloseEvent *event) override
     {
-        // Qt's own handler would click the escape button (No).
+        // Qt's own handler would click the escape button (No), so this one
+        // is passed over on purpose.
         if (!m_withdrawn && !clickedButton())
             m_withdrawn = true;
-        QDialog::closeEvent(event);
+        QDialog::closeEvent(event); // NOLINT(bugprone-parent-virtual-call)
     }
 
 private:
