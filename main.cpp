@@ -6,7 +6,8 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 // The file named on the command line, if any. Parsed before the window
 // system is touched, so --help and --version work without a display.

@@ -8,8 +8,8 @@
 #include "bench/benchtoolkit.h"
 #include "bench/configgen.h"
 #include "config/configfile.h"
-#include "config/safesave.h"
 #include "config/fileaccess.h"
+#include "config/safesave.h"
 #include "window/mainwindow.h"
 #include "window/tabcontrol.h"
 
@@ -25,7 +25,8 @@
 
 using namespace vesk;
 
-namespace {
+namespace
+{
 
 QTemporaryDir &scratch()
 {
@@ -55,7 +56,10 @@ QString folderFor(qsizetype lines)
     return folder;
 }
 
-QString cfgFor(qsizetype lines) { return folderFor(lines) + QStringLiteral("/vesk.cfg"); }
+QString cfgFor(qsizetype lines)
+{
+    return folderFor(lines) + QStringLiteral("/vesk.cfg");
+}
 
 void setSizeCounters(benchmark::State &state)
 {
@@ -80,7 +84,8 @@ void readFile(benchmark::State &state)
 void writeFile(benchmark::State &state)
 {
     DiskFileAccess disk;
-    const ConfigContent content = contentAfterRead(parseConfigBytes(*disk.read(cfgFor(state.range(0)), kMaxConfigBytes)));
+    const ConfigContent content =
+        contentAfterRead(parseConfigBytes(*disk.read(cfgFor(state.range(0)), kMaxConfigBytes)));
     const QString out = scratch().filePath(QStringLiteral("write-%1.cfg").arg(state.range(0)));
     for (auto _ : state) {
         const Result<QByteArray> r = composeConfig(content);
@@ -148,7 +153,8 @@ void windowSave(benchmark::State &state)
     QTemporaryDir dir;
     QFile::copy(from + QStringLiteral("/vesk.cfg"), dir.filePath(QStringLiteral("vesk.cfg")));
     QFile ini(dir.filePath(QStringLiteral("veskfrontend.ini")));
-    if (!ini.open(QIODevice::WriteOnly) || ini.write("Path=" + dir.filePath(QStringLiteral("vesk.cfg")).toUtf8() + "\r\n") < 0)
+    if (!ini.open(QIODevice::WriteOnly)
+        || ini.write("Path=" + dir.filePath(QStringLiteral("vesk.cfg")).toUtf8() + "\r\n") < 0)
         state.SkipWithError("cannot write the location file");
     ini.close();
 

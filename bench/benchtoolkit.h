@@ -9,9 +9,11 @@
 
 #include <QString>
 
-namespace vesk::bench {
+namespace vesk::bench
+{
 
-class BenchToolkit : public Toolkit {
+class BenchToolkit : public Toolkit
+{
 public:
     explicit BenchToolkit(QString folder) : m_folder(std::move(folder)) {}
 

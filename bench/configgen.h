@@ -9,7 +9,8 @@
 
 #include <QByteArray>
 
-namespace vesk::gen {
+namespace vesk::gen
+{
 
 inline QByteArray configLines(qsizetype lines)
 {
@@ -24,8 +25,9 @@ inline QByteArray configLines(qsizetype lines)
     }
     for (qsizetype i = written; i < lines; ++i) {
         if (i % 10 == 0)
-            out += "vesk_tag" + QByteArray::number(i / 10) + " = Category " + QByteArray::number(i * 7919 % 100003)
-                + "|images/cat" + QByteArray::number(i) + ".png\r\n";
+            out += "vesk_tag" + QByteArray::number(i / 10) + " = Category "
+                   + QByteArray::number(i * 7919 % 100003) + "|images/cat" + QByteArray::number(i)
+                   + ".png\r\n";
         else if (i % 3 == 0)
             out += "tracker_option_" + QByteArray::number(i) + " = some value\r\n";
         else

@@ -71,7 +71,8 @@ int main(int argc, char *argv[])
     // The goal: under four times the file plus 60 MB.
     const double peakMb = ru.ru_maxrss / 1024.0;
     const double goalMb = 4.0 * double(fileSize) / (1024 * 1024) + 60;
-    std::printf("lines %lld  file %.1f MB  load %.1f ms  raw tab %.1f ms  save %.1f ms  peak %.1f MB  goal < %.1f MB%s\n",
+    std::printf("lines %lld  file %.1f MB  load %.1f ms  raw tab %.1f ms  save %.1f ms  peak %.1f MB  goal < "
+                "%.1f MB%s\n",
                 qlonglong(lines), double(fileSize) / (1024 * 1024), loadMs, rawMs, saveMs, peakMb, goalMb,
                 saved && tk.errors() == 0 ? "" : "  (FAILED)");
     return saved && tk.errors() == 0 ? 0 : 1;

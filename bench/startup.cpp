@@ -39,10 +39,12 @@
 #include <memory>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // The real toolkit, with its files in a folder of the benchmark's own.
-class FolderToolkit : public vesk::QtToolkit {
+class FolderToolkit : public vesk::QtToolkit
+{
 public:
     explicit FolderToolkit(QString folder) : m_folder(std::move(folder)) {}
     QString appFolder() override { return m_folder; }
@@ -53,7 +55,8 @@ private:
 };
 
 // Writes "shown" after the window's first paint, then ends the program.
-class ShownProbe : public QObject {
+class ShownProbe : public QObject
+{
 public:
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -136,9 +139,11 @@ double median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     if (argc >= 3 && QByteArray(argv[1]) == "--child")
-        return child(argc, argv, QByteArray(argv[2]) == "editor", argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
+        return child(argc, argv, QByteArray(argv[2]) == "editor",
+                     argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
 
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 20;
@@ -184,6 +189,7 @@ int main(int argc, char **argv)
     const double b = median(bare);
     const double e = median(editor);
     std::printf("start-up to a shown window, median of %d runs each:\n", rounds);
-    std::printf("  bare Qt window  %7.1f ms\n  editor          %7.1f ms\n  ratio           %7.2f\n", b, e, e / b);
+    std::printf("  bare Qt window  %7.1f ms\n  editor          %7.1f ms\n  ratio           %7.2f\n", b, e,
+                e / b);
     return 0;
 }

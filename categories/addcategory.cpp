@@ -7,7 +7,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
+namespace vesk
+{
 
 void showCategoryProblem(Toolkit &toolkit, const QString &problem)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace vesk {
+namespace vesk
+{
 
 class CategoryList;
 class Toolkit;

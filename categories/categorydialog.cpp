@@ -19,7 +19,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
+namespace vesk
+{
 
 CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *owner)
     : QDialog(nullptr), m_toolkit(toolkit), m_list(list), m_owner(owner)
@@ -103,8 +104,8 @@ void CategoryDialog::openFor(int row)
 
 void CategoryDialog::deleteCategory()
 {
-    if (m_toolkit.messageBox(u"Do you really want to delete this category?"_s, Buttons::YesNo,
-                             Icon::None, u"Delete category"_s, Answer::Yes)
+    if (m_toolkit.messageBox(u"Do you really want to delete this category?"_s, Buttons::YesNo, Icon::None,
+                             u"Delete category"_s, Answer::Yes)
         != Answer::Yes)
         return;
     m_list.remove(m_row);
@@ -126,7 +127,10 @@ void CategoryDialog::editCategory()
     finish();
 }
 
-void CategoryDialog::cancel() { finish(); }
+void CategoryDialog::cancel()
+{
+    finish();
+}
 
 void CategoryDialog::finish()
 {

@@ -6,7 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace vesk {
+namespace vesk
+{
 
 class CategoryList;
 class Toolkit;
@@ -14,7 +15,8 @@ class Toolkit;
 // Edit Category: shows one category's name and image file; Delete (after a
 // question), Edit or Cancel. It is created once and hidden between uses;
 // the window it serves stays disabled while it is shown.
-class CategoryDialog : public QDialog {
+class CategoryDialog : public QDialog
+{
     Q_OBJECT
 public:
     CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *owner);

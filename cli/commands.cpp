@@ -3,11 +3,11 @@
 #include "config/categorylist.h"
 #include "config/configfile.h"
 #include "config/diskstamp.h"
+#include "config/fileaccess.h"
+#include "config/linediff.h"
 #include "config/locationfile.h"
 #include "config/safesave.h"
-#include "config/linediff.h"
 #include "config/valuecheck.h"
-#include "config/fileaccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -26,8 +26,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk::cli {
-namespace {
+namespace vesk::cli
+{
+namespace
+{
 
 const QString kProgram = u"veskcfg"_s;
 
@@ -60,7 +62,8 @@ QStringList closestKeys(QStringView typed)
         if (d <= allowed || (typed.size() >= 3 && s.key.contains(typed, Qt::CaseInsensitive)))
             near.emplace_back(d, s.key);
     }
-    std::stable_sort(near.begin(), near.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
     QStringList out;
     for (size_t i = 0; i < near.size() && i < 3; ++i)
         out << near[i].second;
@@ -69,8 +72,8 @@ QStringList closestKeys(QStringView typed)
 
 bool sameContent(const ConfigContent &a, const ConfigContent &b)
 {
-    return a.values == b.values && a.categories == b.categories && a.misc == b.misc && a.encoding == b.encoding
-           && a.bom == b.bom;
+    return a.values == b.values && a.categories == b.categories && a.misc == b.misc
+           && a.encoding == b.encoding && a.bom == b.bom;
 }
 
 std::vector<QString> linesOf(QByteArrayView bytes)
@@ -86,7 +89,8 @@ QString jsonLine(const QJsonObject &o)
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
-class Runner {
+class Runner
+{
 public:
     Runner(const Environment &env, QTextStream &out, QTextStream &err) : m_env(env), m_out(out), m_err(err) {}
 
@@ -187,7 +191,8 @@ int Runner::run(const QStringList &arguments)
                                   u"PATH"_s);
     const QCommandLineOption json(u"json"_s, u"Print results as JSON."_s);
     const QCommandLineOption all(u"all"_s, u"list: add the categories and the count of other lines."_s);
-    const QCommandLineOption dryRun({u"n"_s, u"dry-run"_s}, u"Print the changes as a unified diff; save nothing."_s);
+    const QCommandLineOption dryRun({u"n"_s, u"dry-run"_s},
+                                    u"Print the changes as a unified diff; save nothing."_s);
     const QCommandLineOption force(u"force"_s, u"set: write values that do not fit their setting's kind."_s);
     parser.addOptions({help, version, file, json, all, dryRun, force});
     parser.addPositionalArgument(u"command"_s, u"What to do (see Commands)."_s, u"COMMAND [ARGS...]"_s);
@@ -225,7 +230,9 @@ int Runner::runCommand(QStringList args)
     if (m_force && command != u"set")
         return usage(u"--force goes with set only"_s);
     auto count = [&](qsizetype n) {
-        return args.size() == n ? QString() : u"%1 takes %2 argument%3"_s.arg(command).arg(n).arg(n == 1 ? u""_s : u"s"_s);
+        return args.size() == n
+                   ? QString()
+                   : u"%1 takes %2 argument%3"_s.arg(command).arg(n).arg(n == 1 ? u""_s : u"s"_s);
     };
 
     if (command == u"list" || command == u"check" || command == u"categories" || command == u"diff") {
@@ -335,8 +342,8 @@ int Runner::list()
         return kOk;
     }
     for (const Setting &s : catalogue::settings())
-        m_out << s.key << '\t' << s.caption << '\t' << catalogue::tabCaption(catalogue::tabOf(s.slot)) << '\t' << ruleText(s.slot) << '\t'
-              << c.values[size_t(s.slot)] << '\n';
+        m_out << s.key << '\t' << s.caption << '\t' << catalogue::tabCaption(catalogue::tabOf(s.slot)) << '\t'
+              << ruleText(s.slot) << '\t' << c.values[size_t(s.slot)] << '\n';
     if (m_all) {
         m_out << "# categories: " << c.categories.size() << '\n';
         for (size_t i = 0; i < c.categories.size(); ++i)
@@ -400,7 +407,8 @@ int Runner::explain(const QString &key)
               << '\n';
         return kOk;
     }
-    m_out << s->key << " (" << s->caption << ", " << catalogue::tabCaption(catalogue::tabOf(s->slot)) << " tab; " << ruleText(s->slot) << ")\n"
+    m_out << s->key << " (" << s->caption << ", " << catalogue::tabCaption(catalogue::tabOf(s->slot))
+          << " tab; " << ruleText(s->slot) << ")\n"
           << s->help.trimmed() << '\n';
     return kOk;
 }
@@ -415,7 +423,8 @@ int Runner::explainAll()
                                     {u"tab"_s, catalogue::tabCaption(catalogue::tabOf(s.slot))},
                                     {u"kind"_s, ruleText(s.slot)}});
         else
-            m_out << s.key << '\t' << s.caption << '\t' << catalogue::tabCaption(catalogue::tabOf(s.slot)) << '\t' << ruleText(s.slot) << '\n';
+            m_out << s.key << '\t' << s.caption << '\t' << catalogue::tabCaption(catalogue::tabOf(s.slot))
+                  << '\t' << ruleText(s.slot) << '\n';
     }
     if (m_json)
         m_out << jsonLine({{u"settings"_s, keys}}) << '\n';
@@ -500,17 +509,19 @@ int Runner::change(const std::function<int(ConfigContent &)> &edit)
         const ReadResult disk = m_env.files.read(m_path, kMaxConfigBytes);
         if (!disk.ok())
             return failed(u"cannot read "_s + m_path + u": "_s + disk.reason());
-        printChanged(true, unifiedDiffText(linesOf((*disk)), linesOf(*composed),
-                                           m_path + u"\t(on disk)"_s, m_path + u"\t(as saved)"_s));
+        printChanged(true, unifiedDiffText(linesOf((*disk)), linesOf(*composed), m_path + u"\t(on disk)"_s,
+                                           m_path + u"\t(as saved)"_s));
         return kOk;
     }
     // Nobody to ask whether another program's edits may go: refuse.
     if (changedOnDisk(m_env.files, m_path, loaded->stamp))
-        return failed(m_path + u" changed on disk while it was being read; nothing was saved, run the command again"_s);
+        return failed(
+            m_path + u" changed on disk while it was being read; nothing was saved, run the command again"_s);
     const FileResult saved =
         saveWithBackup(m_env.files, m_path, backupPathFor(m_path), *composed, kMaxConfigBytes);
     if (!saved)
-        return failed(u"cannot save "_s + m_path + u": "_s + saved.reason() + u"; the file was left as it was"_s);
+        return failed(u"cannot save "_s + m_path + u": "_s + saved.reason()
+                      + u"; the file was left as it was"_s);
     printChanged(true);
     return kOk;
 }
@@ -564,7 +575,8 @@ int Runner::category(const QStringList &args)
     const bool fits = (action == u"add" && n == 2) || (action == u"delete" && n == 1)
                       || (action == u"rename" && (n == 2 || n == 3));
     if (!fits)
-        return usage(u"use: category add NAME IMAGE | category delete NAME | category rename OLD NEW [IMAGE]"_s);
+        return usage(
+            u"use: category add NAME IMAGE | category delete NAME | category rename OLD NEW [IMAGE]"_s);
     const QString &name = args[1];
     if (action == u"add") {
         // The window's dialog takes neither part empty.

@@ -7,11 +7,13 @@
 
 class QTextStream;
 
-namespace vesk {
+namespace vesk
+{
 
 class FileAccess;
 
-namespace cli {
+namespace cli
+{
 
 // Exit codes of veskcfg.
 inline constexpr int kOk = 0;

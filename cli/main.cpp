@@ -14,7 +14,8 @@ int main(int argc, char *argv[])
     // found under it.
     QCoreApplication::setApplicationName(QStringLiteral("veskfrontend"));
     vesk::DiskFileAccess files;
-    const vesk::cli::Environment env{files, [] { return vesk::chooseDataFolders(vesk::runningFolderFacts()).read; }};
+    const vesk::cli::Environment env{files,
+                                     [] { return vesk::chooseDataFolders(vesk::runningFolderFacts()).read; }};
     QTextStream out(stdout);
     QTextStream err(stderr);
     return vesk::cli::run(QCoreApplication::arguments(), env, out, err);

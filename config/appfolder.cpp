@@ -14,8 +14,10 @@
 #error "VESK_INSTALL_BINDIR must name the bin folder of the install prefix"
 #endif
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 QString resolved(const QString &folder)
 {

@@ -4,7 +4,8 @@
 
 #include <functional>
 
-namespace vesk {
+namespace vesk
+{
 
 // What decides where the editor keeps its location file and default
 // configuration. The running program fills it in with runningFolderFacts();

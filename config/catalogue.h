@@ -6,7 +6,8 @@
 #include <array>
 #include <span>
 
-namespace vesk {
+namespace vesk
+{
 
 // The six tabs that carry setting rows.
 enum class Tab { AllowOptions, DisplayOptions, NumberOptions, Times, FilesDirectories, Misc };
@@ -18,14 +19,15 @@ struct Setting {
     QString help;    // help line text, shown after "key - "
 };
 
-namespace catalogue {
+namespace catalogue
+{
 
 // Slots run 0..72; slot 37 has never held a setting.
 inline constexpr int kFirstSlot = 0;
 inline constexpr int kLastSlot = 72;
 inline constexpr int kEmptySlot = 37;
-inline constexpr int kSlotCount = 73;     // including the empty one
-inline constexpr int kSettingCount = 72;  // real settings
+inline constexpr int kSlotCount = 73;    // including the empty one
+inline constexpr int kSettingCount = 72; // real settings
 
 // Every real setting, in slot order.
 std::span<const Setting> settings();

@@ -2,8 +2,10 @@
 
 #include "config/textcodec.h"
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 int compareItems(const Category &a, const Category &b)
 {
@@ -32,17 +34,25 @@ QString Category::problem() const
 {
     const auto hasBreak = [](const QString &t) { return t.contains(u'\r') || t.contains(u'\n'); };
     if (name.contains(u'|') || hasBreak(name))
-        return QStringLiteral("A category name cannot contain \"|\" or a line break: the cfg file keeps the name "
-                              "and the image file on one line, separated by \"|\". Please type the name without it.");
+        return QStringLiteral(
+            "A category name cannot contain \"|\" or a line break: the cfg file keeps the name "
+            "and the image file on one line, separated by \"|\". Please type the name without it.");
     if (hasBreak(image))
-        return QStringLiteral("An image file name cannot contain a line break: the cfg file keeps the name and the "
-                              "image file on one line.");
+        return QStringLiteral(
+            "An image file name cannot contain a line break: the cfg file keeps the name and the "
+            "image file on one line.");
     return {};
 }
 
-QString Category::itemText() const { return name + QLatin1Char('\t') + image; }
+QString Category::itemText() const
+{
+    return name + QLatin1Char('\t') + image;
+}
 
-QString Category::value() const { return name + QLatin1Char('|') + image; }
+QString Category::value() const
+{
+    return name + QLatin1Char('|') + image;
+}
 
 std::optional<Category> Category::fromValue(QStringView value)
 {
@@ -60,6 +70,9 @@ Category Category::fromItemText(QStringView item)
     return Category{item.first(tab).toString(), item.sliced(tab + 1).toString()};
 }
 
-bool categoryLess(const Category &a, const Category &b) { return compareItems(a, b) < 0; }
+bool categoryLess(const Category &a, const Category &b)
+{
+    return compareItems(a, b) < 0;
+}
 
 } // namespace vesk

@@ -5,7 +5,8 @@
 
 #include <optional>
 
-namespace vesk {
+namespace vesk
+{
 
 // One torrent category of the tracker: a display name and an image file,
 // both free text.

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-namespace vesk {
+namespace vesk
+{
 
 int CategoryList::rowCount(const QModelIndex &parent) const
 {
@@ -17,7 +18,8 @@ QVariant CategoryList::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole: return c.itemText();
     // Heard instead of the TAB between name and image.
-    case Qt::AccessibleTextRole: return c.image.isEmpty() ? c.name : c.name + QStringLiteral(", image ") + c.image;
+    case Qt::AccessibleTextRole:
+        return c.image.isEmpty() ? c.name : c.name + QStringLiteral(", image ") + c.image;
     case NameRole: return c.name;
     case ImageRole: return c.image;
     default: return {};

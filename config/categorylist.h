@@ -6,12 +6,14 @@
 
 #include <vector>
 
-namespace vesk {
+namespace vesk
+{
 
 // The tracker's categories as the list shows them: kept in ascending order
 // of their item texts, letter case ignored. An added item goes to its
 // place; a replaced item keeps its index.
-class CategoryList : public QAbstractListModel {
+class CategoryList : public QAbstractListModel
+{
     Q_OBJECT
 public:
     enum Roles { NameRole = Qt::UserRole + 1, ImageRole };

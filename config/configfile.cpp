@@ -15,7 +15,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
+namespace vesk
+{
 
 QString lineValue(QStringView line)
 {
@@ -26,12 +27,14 @@ QString lineValue(QStringView line)
     return v.toString();
 }
 
-namespace {
+namespace
+{
 
 // The reader's keys as a tree of their characters: a line is matched in one
 // walk over its first characters instead of once per key (73 tries a line
 // made the reader the slowest part of loading a big file).
-class KeyTree {
+class KeyTree
+{
 public:
     KeyTree()
     {
@@ -103,18 +106,20 @@ quint64 categoryNumber(QStringView line)
             break;
         const quint64 digit = c - u'0';
         n = n > (std::numeric_limits<quint64>::max() - digit) / 10 ? std::numeric_limits<quint64>::max()
-                                                                    : n * 10 + digit;
+                                                                   : n * 10 + digit;
     }
     return n;
 }
 
 } // namespace
 
-namespace {
+namespace
+{
 
 // Sorts lines into their places; fed the text whole or in pieces that end
 // at line ends.
-class Reading {
+class Reading
+{
 public:
     void take(QStringView text)
     {
@@ -221,7 +226,8 @@ Result<ConfigFile> readConfigFile(FileAccess &files, const QString &path)
     }
 }
 
-namespace {
+namespace
+{
 
 bool lineLess(const QString &a, const QString &b)
 {
@@ -290,8 +296,7 @@ std::vector<QString> sortedLines(const ConfigContent &content)
 
 // Hands the file's text to put() piece by piece: the sorted lines, then the
 // misc text; every line ends in CR LF.
-template <typename Put>
-void writePieces(const std::vector<QString> &lines, const QString &misc, Put &&put)
+template <typename Put> void writePieces(const std::vector<QString> &lines, const QString &misc, Put &&put)
 {
     for (const QString &l : lines) {
         put(QStringView(l), false);
@@ -351,7 +356,8 @@ void appendPiece(Buffer &out, std::basic_string_view<Char> piece, bool lfToCrLf)
 }
 
 // Encodes the file's text a piece at a time, each into the same buffer.
-class PieceEncoder {
+class PieceEncoder
+{
 public:
     explicit PieceEncoder(Encoding encoding) : m_encoding(encoding) {}
 
@@ -450,12 +456,15 @@ Result<QByteArray> composeConfig(const ConfigContent &content, qint64 maxBytes)
         appendPiece(bytes, encode(piece), misc);
     });
     if (!miscFits)
-        return Failure{EILSEQ, u"the text on the Raw tab holds characters that cannot be written in the file's encoding (%1)"_s
-                                   .arg(encodingName(enc))};
+        return Failure{
+            EILSEQ,
+            u"the text on the Raw tab holds characters that cannot be written in the file's encoding (%1)"_s
+                .arg(encodingName(enc))};
     if (bytes.size() > maxBytes)
-        return Failure{EFBIG, u"the file would be %1 bytes long, more than the %2 bytes the editor can open again"_s
-                                  .arg(bytes.size())
-                                  .arg(maxBytes)};
+        return Failure{EFBIG,
+                       u"the file would be %1 bytes long, more than the %2 bytes the editor can open again"_s
+                           .arg(bytes.size())
+                           .arg(maxBytes)};
     return bytes;
 }
 
@@ -466,8 +475,8 @@ QString refusedEncoding(QByteArrayView bytes)
         return {};
     const char *name = mark == ByteOrderMark::Utf32 ? "UTF-32" : "UTF-16";
     return u"the file is encoded in %1 (it begins with a %1 byte order mark); the editor reads and writes "
-           "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s
-        .arg(QLatin1StringView(name));
+           "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s.arg(
+               QLatin1StringView(name));
 }
 
 QString backupPathFor(const QString &configPath)

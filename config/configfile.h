@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/category.h"
 #include "config/catalogue.h"
+#include "config/category.h"
 #include "config/diskstamp.h"
 #include "config/result.h"
 #include "config/textcodec.h"
@@ -14,7 +14,8 @@
 #include <optional>
 #include <vector>
 
-namespace vesk {
+namespace vesk
+{
 
 // The largest configuration file the editor opens. Real files are a few
 // kilobytes; the limit keeps a wrong path (a disk image, say) from eating
@@ -27,8 +28,7 @@ QString lineValue(QStringView line);
 
 // Calls f(QStringView line) for every line of text. A line ends at CR LF, a
 // lone CR or a lone LF; a last line without an ending is a line too.
-template <typename F>
-void forEachLine(QStringView text, F &&f)
+template <typename F> void forEachLine(QStringView text, F &&f)
 {
     const qsizetype n = text.size();
     const QChar *d = text.data();

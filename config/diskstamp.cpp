@@ -7,8 +7,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // 128 bits of two seeded hashes. The stamp only has to tell a rewrite by
 // another program from the file as read, within one run; SHA-256 took

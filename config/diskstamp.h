@@ -5,7 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
-namespace vesk {
+namespace vesk
+{
 
 class FileAccess;
 struct FileStatus;

@@ -15,15 +15,20 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
+namespace vesk
+{
 
+namespace
+{
 
-namespace {
-
-QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString systemError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 // A file descriptor closed when it goes out of scope, on every way out.
-class Descriptor {
+class Descriptor
+{
 public:
     explicit Descriptor(int fd) : m_fd(fd) {}
     Descriptor(const Descriptor &) = delete;
@@ -42,7 +47,10 @@ private:
 
 // A path with a NUL in it would reach the system cut short at the NUL and
 // name another file; it names no file at all.
-bool hasNul(const QString &path) { return path.contains(QChar(0)); }
+bool hasNul(const QString &path)
+{
+    return path.contains(QChar(0));
+}
 
 QByteArray folderOf(const QByteArray &native)
 {
@@ -52,7 +60,10 @@ QByteArray folderOf(const QByteArray &native)
     return slash == 0 ? "/"_ba : native.first(slash);
 }
 
-FileResult lastError() { return FileResult::failure(errno); }
+FileResult lastError()
+{
+    return FileResult::failure(errno);
+}
 
 bool readLink(const QByteArray &name, QByteArray &out)
 {
@@ -74,8 +85,7 @@ bool readLink(const QByteArray &name, QByteArray &out)
 
 // Calls get(buffer, size) until the buffer is large enough; -1 and errno on
 // failure.
-template <class Get>
-ssize_t fetch(QByteArray &out, Get get)
+template <class Get> ssize_t fetch(QByteArray &out, Get get)
 {
     for (int tries = 0; tries < 8; ++tries) {
         const ssize_t need = get(nullptr, 0);
@@ -139,7 +149,8 @@ FileResult copyAttributesBetween(int from, int to)
 
 // ---- the file being written -------------------------------------------------
 
-class DiskSaveFile : public SaveFile {
+class DiskSaveFile : public SaveFile
+{
 public:
     // A temporary beside path, or (rewrite) path itself if it is still the
     // file with this device and inode.
@@ -168,7 +179,8 @@ public:
     {
         if (hasNul(from))
             return FileResult::failure(EINVAL);
-        const Descriptor src(::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const Descriptor src(
+            ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!src.valid())
             return lastError();
         return copyAttributesBetween(src.get(), m_fd);
@@ -238,7 +250,8 @@ private:
             name += ".tmp";
             // A name nobody could guess, made here and now: no link or file
             // planted in advance can be written through.
-            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode & 0777));
+            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode_t(mode & 0777));
             if (m_fd >= 0) {
                 m_temp = name;
                 return {};
@@ -253,7 +266,8 @@ private:
         m_fd = ::open(m_native.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (m_fd < 0)
             return lastError();
-        struct stat st {};
+        struct stat st {
+        };
         if (::fstat(m_fd, &st) != 0)
             return lastError();
         if (!S_ISREG(st.st_mode) || quint64(st.st_dev) != m_device || quint64(st.st_ino) != m_inode) {
@@ -280,7 +294,8 @@ FileStatus DiskFileAccess::status(const QString &path)
     if (path.isEmpty() || hasNul(path))
         return s;
     QByteArray name = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st {
+    };
     // Only "no such file" means absent: a save that took any other failure
     // for a missing file would write without keeping a backup.
     auto absentOrError = [&] {
@@ -330,11 +345,13 @@ ReadResult DiskFileAccess::read(const QString &path, qint64 maxBytes)
     // O_NONBLOCK so that a FIFO cannot stall the editor; the type is checked
     // on the opened descriptor, so the answer cannot change under us.
     const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
+    struct stat st {
+    };
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         return lastError().error();
     if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? Failure{EISDIR, systemError(EISDIR)} : Failure{EINVAL, u"not a regular file"_s};
+        return S_ISDIR(st.st_mode) ? Failure{EISDIR, systemError(EISDIR)}
+                                   : Failure{EINVAL, u"not a regular file"_s};
     if (st.st_size > maxBytes)
         return tooLarge();
     QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
@@ -375,8 +392,9 @@ FileResult DiskFileAccess::rename(const QString &from, const QString &to)
 {
     if (hasNul(from) || hasNul(to))
         return FileResult::failure(EINVAL);
-    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? FileResult{}
-                                                                                                   : lastError();
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+               ? FileResult{}
+               : lastError();
 }
 
 FileResult DiskFileAccess::remove(const QString &path)
@@ -390,17 +408,19 @@ FileResult DiskFileAccess::link(const QString &from, const QString &to)
 {
     if (hasNul(from) || hasNul(to))
         return FileResult::failure(EINVAL);
-    return ::linkat(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(), 0)
-            == 0
-        ? FileResult{}
-        : lastError();
+    return ::linkat(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                    QFile::encodeName(to).constData(), 0)
+                   == 0
+               ? FileResult{}
+               : lastError();
 }
 
 FileResult DiskFileAccess::syncFolder(const QString &path)
 {
     if (hasNul(path))
         return FileResult::failure(EINVAL);
-    const Descriptor fd(::open(folderOf(QFile::encodeName(path)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Descriptor fd(
+        ::open(folderOf(QFile::encodeName(path)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid())
         return lastError();
     const int rc = ::fsync(fd.get());
@@ -415,7 +435,8 @@ FileResult replaceFile(FileAccess &files, const QString &path, QByteArrayView da
     if (!st.error.isEmpty())
         return FileResult::failure(EIO, st.error);
     if (st.exists && !st.regular)
-        return st.directory ? FileResult::failure(EISDIR) : FileResult::failure(EINVAL, u"not a regular file"_s);
+        return st.directory ? FileResult::failure(EISDIR)
+                            : FileResult::failure(EINVAL, u"not a regular file"_s);
     const auto file = files.saveFile(st.resolved);
     FileResult r = file->open(0666);
     if (r && st.exists)

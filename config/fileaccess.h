@@ -10,7 +10,8 @@
 
 #include <memory>
 
-namespace vesk {
+namespace vesk
+{
 
 struct FileStatus {
     // Set when the system could not tell whether the file exists (a folder
@@ -44,7 +45,8 @@ using ReadResult = Result<QByteArray>;
 // by FileAccess::rewriteFile(), it writes into the existing file itself,
 // which keeps its identity (hard links, owner) but not its old bytes.
 // A temporary that is never committed is removed when the object goes.
-class SaveFile {
+class SaveFile
+{
 public:
     virtual ~SaveFile() = default;
     // A temporary is created exclusively, never through a link, with mode
@@ -71,7 +73,8 @@ public:
 
 // Every file operation the editor performs goes through here, so tests can
 // make any single one of them fail.
-class FileAccess {
+class FileAccess
+{
 public:
     virtual ~FileAccess() = default;
     virtual FileStatus status(const QString &path) = 0;
@@ -90,7 +93,8 @@ public:
 };
 
 // The real file system.
-class DiskFileAccess : public FileAccess {
+class DiskFileAccess : public FileAccess
+{
 public:
     FileStatus status(const QString &path) override;
     ReadResult read(const QString &path, qint64 maxBytes) override;

@@ -9,8 +9,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 constexpr size_t kContext = 3;
 
@@ -18,7 +20,8 @@ constexpr size_t kContext = 3;
 // search compares and copies integers, not strings.
 using LineId = int;
 
-class BudgetedCompare : public dtl::Compare<LineId> {
+class BudgetedCompare : public dtl::Compare<LineId>
+{
 public:
     BudgetedCompare() = default;
     BudgetedCompare(long long *count, long long budget) : m_count(count), m_budget(budget) {}
@@ -155,7 +158,8 @@ std::vector<Hunk> groupHunks(const std::vector<LineEdit> &edits)
         Hunk hunk{change - lead, 0, oldLine - lead, 0, newLine - lead, 0};
         // Changes closer than twice the context share the hunk.
         size_t changesEnd = keptFrom(change);
-        for (size_t next; (next = changeFrom(changesEnd)) < edits.size() && next - changesEnd <= 2 * kContext;)
+        for (size_t next;
+             (next = changeFrom(changesEnd)) < edits.size() && next - changesEnd <= 2 * kContext;)
             changesEnd = keptFrom(next);
         hunk.end = changesEnd + std::min(kContext, edits.size() - changesEnd);
         walkTo(hunk.end);
@@ -218,9 +222,7 @@ std::vector<DiffLine> diffHunks(const std::vector<QString> &before, const std::v
             case LineEdit::Removed:
                 lines.push_back({DiffLine::Kind::Removed, u'-' + before[oldLine++]});
                 break;
-            case LineEdit::Added:
-                lines.push_back({DiffLine::Kind::Added, u'+' + after[newLine++]});
-                break;
+            case LineEdit::Added: lines.push_back({DiffLine::Kind::Added, u'+' + after[newLine++]}); break;
             }
         }
     }

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-namespace vesk {
+namespace vesk
+{
 
 // What becomes of one line on the way from the old side to the new.
 enum class LineEdit : unsigned char { Kept, Removed, Added };

@@ -1,12 +1,14 @@
 #include "config/locationfile.h"
 
-#include "config/textcodec.h"
 #include "config/fileaccess.h"
+#include "config/textcodec.h"
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // Only the first line matters; the limit keeps a wrong file (a disk image,
 // say) from costing anything.

@@ -6,7 +6,8 @@
 
 #include <optional>
 
-namespace vesk {
+namespace vesk
+{
 
 class FileAccess;
 

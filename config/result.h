@@ -6,7 +6,8 @@
 #include <utility>
 #include <variant>
 
-namespace vesk {
+namespace vesk
+{
 
 // Why something could not be done: the system's error number where there is
 // one (so a caller can tell "not allowed here, go another way" from a real
@@ -18,8 +19,8 @@ struct Failure {
 
 // A value, or the Failure that kept it from being made. Every operation of
 // the core that can fail for a reason the user must hear returns one.
-template <typename T>
-class [[nodiscard]] Result {
+template <typename T> class [[nodiscard]] Result
+{
 public:
     Result(T value) : m_state(std::move(value)) {}
     Result(Failure failure) : m_state(std::move(failure)) {}
@@ -42,8 +43,8 @@ private:
 };
 
 // Success, or the Failure.
-template <>
-class Result<void> {
+template <> class Result<void>
+{
 public:
     Result() = default;
     Result(Failure failure) : m_failure(std::move(failure)), m_failed(true)

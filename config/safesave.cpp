@@ -8,14 +8,22 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // A literal: building it allocates nothing, so it can be the answer when
 // memory has run out.
-QString outOfMemory() { return u"Cannot allocate memory"_s; }
+QString outOfMemory()
+{
+    return u"Cannot allocate memory"_s;
+}
 
-QString keepPathFor(const QString &backupPath) { return backupPath + u".keep"_s; }
+QString keepPathFor(const QString &backupPath)
+{
+    return backupPath + u".keep"_s;
+}
 
 QString aboutBackup(const QString &backupPath, const QString &reason)
 {
@@ -35,7 +43,10 @@ bool folderRefuses(int code)
 }
 
 // File systems without hard links say so in several ways.
-bool noHardLinks(int code) { return code == EPERM || code == EOPNOTSUPP || code == ENOSYS || code == EMLINK; }
+bool noHardLinks(int code)
+{
+    return code == EPERM || code == EOPNOTSUPP || code == ENOSYS || code == EMLINK;
+}
 
 // The new file becomes the old one in all but its bytes: whoever could read
 // or change it before can do so after, and nobody else.
@@ -107,13 +118,15 @@ Rewrite rewriteInPlace(FileAccess &files, const QString &path, const FileStatus 
     }
     if (!back) {
         w.damaged = true;
-        w.result = FileResult::failure(w.result.code(), w.result.reason() + u"; its old contents could not be written back either ("_s
-                                                            + back.reason() + u')');
+        w.result = FileResult::failure(
+            w.result.code(), w.result.reason() + u"; its old contents could not be written back either ("_s
+                                 + back.reason() + u')');
     }
     return w;
 }
 
-class Save {
+class Save
+{
 public:
     Save(FileAccess &files, const QString &path, const QString &backupPath)
         : m_files(files), m_path(path), m_backupPath(backupPath), m_keepPath(keepPathFor(backupPath))
@@ -131,7 +144,8 @@ private:
     FileResult stageNewFile(const QString &real, const QByteArray &data, bool *inPlace);
     FileResult stageBackup(const QString &real, const QByteArray &current, qint64 maxBackupBytes);
     FileResult placeBackup(bool hadBackup, const QByteArray &current);
-    FileResult placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current, bool inPlace);
+    FileResult placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current,
+                            bool inPlace);
 
     FileResult fail(const QString &reason)
     {
@@ -154,10 +168,10 @@ private:
     FileStatus m_target, m_older;
     QByteArray m_olderBytes; // for a backup rewritten in place
     std::unique_ptr<SaveFile> m_newFile, m_backupFile;
-    bool m_kept = false;            // the older backup also has the .keep name
-    bool m_backupInPlace = false;   // the folder takes no new file; the backup is rewritten
-    bool m_backupReplaced = false;  // the backup name holds the new backup
-    bool m_targetReplaced = false;  // the target name holds the new file
+    bool m_kept = false;           // the older backup also has the .keep name
+    bool m_backupInPlace = false;  // the folder takes no new file; the backup is rewritten
+    bool m_backupReplaced = false; // the backup name holds the new backup
+    bool m_targetReplaced = false; // the target name holds the new file
 };
 
 FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
@@ -306,7 +320,8 @@ FileResult Save::placeBackup(bool hadBackup, const QByteArray &current)
 }
 
 // 4. The new file takes the target's place.
-FileResult Save::placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current, bool inPlace)
+FileResult Save::placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current,
+                              bool inPlace)
 {
     if (!inPlace) {
         if (FileResult r = m_newFile->commit(); !r)

@@ -5,7 +5,8 @@
 
 #include "config/result.h"
 
-namespace vesk {
+namespace vesk
+{
 
 class FileAccess;
 

@@ -8,7 +8,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
+namespace vesk
+{
 
 bool isValidUtf8(QByteArrayView bytes)
 {

@@ -5,7 +5,8 @@
 #include <QString>
 #include <QStringView>
 
-namespace vesk {
+namespace vesk
+{
 
 // How a configuration file's bytes map to text. Files are read back in the
 // encoding they were written in, so every byte the user did not change is

@@ -9,8 +9,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // The tracker reads numbers into C ints; anything larger is a typo.
 constexpr qint64 kIntMax = std::numeric_limits<qint32>::max();
@@ -35,47 +37,77 @@ constexpr ValueRule url{ValueKind::Url};
 // setting never says it takes 1).
 constexpr std::array kRules = {
     // "when set to 1" / "if set to 1"
-    KeyRule{u"vesk_allow_search", flag}, KeyRule{u"vesk_allow_sort", flag},
-    KeyRule{u"vesk_show_info_hash", flag}, KeyRule{u"vesk_show_added", flag},
-    KeyRule{u"vesk_show_size", flag}, KeyRule{u"vesk_display_all", flag},
-    KeyRule{u"vesk_show_stats", flag}, KeyRule{u"vesk_show_num_files", flag},
-    KeyRule{u"vesk_show_file_contents", flag}, KeyRule{u"vesk_allow_comments", flag},
-    KeyRule{u"vesk_show_uploader", flag}, KeyRule{u"vesk_delete_invalid", flag},
-    KeyRule{u"vesk_show_file_comment", flag}, KeyRule{u"vesk_allow_torrent_downloads", flag},
-    KeyRule{u"vesk_show_average_left", flag}, KeyRule{u"vesk_debug", flag},
-    KeyRule{u"show_names", flag}, KeyRule{u"vesk_count_unique_peers", flag},
-    KeyRule{u"vesk_allow_scrape", flag}, KeyRule{u"vesk_show_min_left", flag},
-    KeyRule{u"vesk_show_max_left", flag}, KeyRule{u"vesk_show_left_as_progress", flag},
-    KeyRule{u"vesk_parse_on_upload", flag}, KeyRule{u"vesk_show_completed", flag},
-    KeyRule{u"vesk_show_transferred", flag}, KeyRule{u"vesk_show_gen_time", flag},
-    KeyRule{u"vesk_delete_own_torrents", flag}, KeyRule{u"vesk_force_announce_on_download", flag},
+    KeyRule{u"vesk_allow_search", flag},
+    KeyRule{u"vesk_allow_sort", flag},
+    KeyRule{u"vesk_show_info_hash", flag},
+    KeyRule{u"vesk_show_added", flag},
+    KeyRule{u"vesk_show_size", flag},
+    KeyRule{u"vesk_display_all", flag},
+    KeyRule{u"vesk_show_stats", flag},
+    KeyRule{u"vesk_show_num_files", flag},
+    KeyRule{u"vesk_show_file_contents", flag},
+    KeyRule{u"vesk_allow_comments", flag},
+    KeyRule{u"vesk_show_uploader", flag},
+    KeyRule{u"vesk_delete_invalid", flag},
+    KeyRule{u"vesk_show_file_comment", flag},
+    KeyRule{u"vesk_allow_torrent_downloads", flag},
+    KeyRule{u"vesk_show_average_left", flag},
+    KeyRule{u"vesk_debug", flag},
+    KeyRule{u"show_names", flag},
+    KeyRule{u"vesk_count_unique_peers", flag},
+    KeyRule{u"vesk_allow_scrape", flag},
+    KeyRule{u"vesk_show_min_left", flag},
+    KeyRule{u"vesk_show_max_left", flag},
+    KeyRule{u"vesk_show_left_as_progress", flag},
+    KeyRule{u"vesk_parse_on_upload", flag},
+    KeyRule{u"vesk_show_completed", flag},
+    KeyRule{u"vesk_show_transferred", flag},
+    KeyRule{u"vesk_show_gen_time", flag},
+    KeyRule{u"vesk_delete_own_torrents", flag},
+    KeyRule{u"vesk_force_announce_on_download", flag},
     KeyRule{u"vesk_allow_info_link", flag},
     // Counts.
-    KeyRule{u"vesk_per_page", count}, KeyRule{u"vesk_max_hops", count},
-    KeyRule{u"vesk_flush_interval", count}, KeyRule{u"vesk_max_torrents", count},
-    KeyRule{u"response_size", count}, KeyRule{u"parse_allowed_interval", count},
-    KeyRule{u"vesk_max_conns", count}, KeyRule{u"max_give", count},
-    KeyRule{u"vesk_users_per_page", count}, KeyRule{u"vesk_max_peers_display", count},
+    KeyRule{u"vesk_per_page", count},
+    KeyRule{u"vesk_max_hops", count},
+    KeyRule{u"vesk_flush_interval", count},
+    KeyRule{u"vesk_max_torrents", count},
+    KeyRule{u"response_size", count},
+    KeyRule{u"parse_allowed_interval", count},
+    KeyRule{u"vesk_max_conns", count},
+    KeyRule{u"max_give", count},
+    KeyRule{u"vesk_users_per_page", count},
+    KeyRule{u"vesk_max_peers_display", count},
     KeyRule{u"vesk_compression_level", {ValueKind::Number, 0, 9}},
     KeyRule{u"port", {ValueKind::Number, 1, 65535}},
     // Access levels are sums of 1, 2, 4, ..., 64.
     KeyRule{u"vesk_guest_access", {ValueKind::Number, 0, 127}},
     KeyRule{u"vesk_member_access", {ValueKind::Number, 0, 127}},
     // Times.
-    KeyRule{u"save_dfile_interval", seconds}, KeyRule{u"downloader_timeout_interval", seconds},
-    KeyRule{u"announce_interval", seconds}, KeyRule{u"vesk_dump_xml_interval", seconds},
-    KeyRule{u"vesk_file_expires", minutes}, KeyRule{u"vesk_refresh_static_interval", minutes},
+    KeyRule{u"save_dfile_interval", seconds},
+    KeyRule{u"downloader_timeout_interval", seconds},
+    KeyRule{u"announce_interval", seconds},
+    KeyRule{u"vesk_dump_xml_interval", seconds},
+    KeyRule{u"vesk_file_expires", minutes},
+    KeyRule{u"vesk_refresh_static_interval", minutes},
     // Places on the tracker's disk.
-    KeyRule{u"vesk_upload_dir", folder}, KeyRule{u"vesk_error_log_dir", folder},
-    KeyRule{u"vesk_file_dir", folder}, KeyRule{u"allowed_dir", folder},
-    KeyRule{u"vesk_access_log_dir", folder}, KeyRule{u"vesk_archive_dir", folder},
-    KeyRule{u"vesk_comments_file", file}, KeyRule{u"dfile", file},
-    KeyRule{u"vesk_static_header", file}, KeyRule{u"vesk_tag_file", file},
-    KeyRule{u"vesk_static_footer", file}, KeyRule{u"vesk_users_file", file},
+    KeyRule{u"vesk_upload_dir", folder},
+    KeyRule{u"vesk_error_log_dir", folder},
+    KeyRule{u"vesk_file_dir", folder},
+    KeyRule{u"allowed_dir", folder},
+    KeyRule{u"vesk_access_log_dir", folder},
+    KeyRule{u"vesk_archive_dir", folder},
+    KeyRule{u"vesk_comments_file", file},
+    KeyRule{u"dfile", file},
+    KeyRule{u"vesk_static_header", file},
+    KeyRule{u"vesk_tag_file", file},
+    KeyRule{u"vesk_static_footer", file},
+    KeyRule{u"vesk_users_file", file},
     KeyRule{u"vesk_dump_xml_file", file},
     // "Online" locations.
-    KeyRule{u"vesk_style_sheet", url}, KeyRule{u"vesk_force_announce_url", url},
-    KeyRule{u"vesk_external_torrent_dir", url}, KeyRule{u"image_bar_fill", url},
+    KeyRule{u"vesk_style_sheet", url},
+    KeyRule{u"vesk_force_announce_url", url},
+    KeyRule{u"vesk_external_torrent_dir", url},
+    KeyRule{u"image_bar_fill", url},
     KeyRule{u"image_bar_trans", url},
 };
 

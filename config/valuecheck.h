@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringView>
 
-namespace vesk {
+namespace vesk
+{
 
 // What a setting's value is, as far as its help text tells. Only what the
 // help text states is checked: the tracker itself may accept more, so an
@@ -18,7 +19,10 @@ struct ValueRule {
 
 // The rule of a slot; free text for slot 37 and anything outside 0..72.
 ValueRule ruleOf(int slot);
-inline ValueKind kindOf(int slot) { return ruleOf(slot).kind; }
+inline ValueKind kindOf(int slot)
+{
+    return ruleOf(slot).kind;
+}
 
 // A short name for listings: "flag", "number", "seconds", "folder", ...
 QString kindName(ValueKind kind);

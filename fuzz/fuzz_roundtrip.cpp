@@ -21,8 +21,8 @@
 // the decoded text finds, the writer's text is the plainly sorted text, and
 // its bytes are that text encoded.
 
-#include "config/category.h"
 #include "config/catalogue.h"
+#include "config/category.h"
 #include "config/configfile.h"
 #include "config/textcodec.h"
 
@@ -39,7 +39,8 @@
 using namespace vesk;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 [[noreturn]] void fail(const char *what, const QString &detail = QString())
 {
@@ -64,9 +65,11 @@ QString plainText(const ConfigContent &c)
         if (!c.values[size_t(s.slot)].isEmpty())
             lines.push_back(s.key + u" = "_s + c.values[size_t(s.slot)]);
     for (size_t i = 0; i < c.categories.size(); ++i)
-        lines.push_back(catalogue::categoryKey() + QString::number(i + 1) + u" = "_s + c.categories[i].value());
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        lines.push_back(catalogue::categoryKey() + QString::number(i + 1) + u" = "_s
+                        + c.categories[i].value());
+    std::stable_sort(lines.begin(), lines.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     QString out;
     for (const QString &l : lines)
         out += l + u"\r\n"_s;
@@ -180,8 +183,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Written second = writeOf(first.bytes);
     if (second.encoding == first.encoding) {
         if (first.bytes != second.bytes)
-            fail("the second write differs from the first",
-                 QString::fromLatin1(first.bytes.toHex()) + u" != "_s + QString::fromLatin1(second.bytes.toHex()));
+            fail("the second write differs from the first", QString::fromLatin1(first.bytes.toHex())
+                                                                + u" != "_s
+                                                                + QString::fromLatin1(second.bytes.toHex()));
     } else {
         if (first.encoding != Encoding::Latin1 || second.encoding != Encoding::Utf8)
             fail("a written file changed its encoding other than from Latin-1 to UTF-8");

@@ -4,13 +4,16 @@
 
 #include <new>
 
-namespace vesk::test {
+namespace vesk::test
+{
 
-namespace {
+namespace
+{
 
 using Op = FaultyFiles::Op;
 
-class FaultySaveFile : public SaveFile {
+class FaultySaveFile : public SaveFile
+{
 public:
     FaultySaveFile(FaultyFiles &owner, QString path, bool rewrite, std::unique_ptr<SaveFile> real)
         : m_owner(owner), m_path(std::move(path)), m_rewrite(rewrite), m_real(std::move(real))
@@ -52,13 +55,18 @@ public:
     {
         return check(Op::Truncate, [&] { return m_real->truncate(size); });
     }
-    FileResult flush() override { return check(Op::Flush, [&] { return m_real->flush(); }); }
-    FileResult commit() override { return check(Op::Commit, [&] { return m_real->commit(); }); }
+    FileResult flush() override
+    {
+        return check(Op::Flush, [&] { return m_real->flush(); });
+    }
+    FileResult commit() override
+    {
+        return check(Op::Commit, [&] { return m_real->commit(); });
+    }
     void cancel() override { m_real->cancel(); }
 
 private:
-    template <class Call>
-    FileResult check(Op op, Call call)
+    template <class Call> FileResult check(Op op, Call call)
     {
         if (auto failure = m_owner.fault(op, m_path))
             return *failure;
@@ -189,8 +197,9 @@ FileResult FaultyFiles::syncFolder(const QString &path)
 Answer ScriptedToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,
                                    Answer defaultButton)
 {
-    Prompt p{Prompt::Message, title, prompt, buttons, icon,
-             buttons == Buttons::Ok ? Answer::Ok : defaultButton, QString()};
+    Prompt p{Prompt::Message, title, prompt,
+             buttons,         icon,  buttons == Buttons::Ok ? Answer::Ok : defaultButton,
+             QString()};
     m_prompts.push_back(p);
     if (onPrompt)
         onPrompt(p);

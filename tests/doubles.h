@@ -8,28 +8,44 @@
 
 #include <cerrno>
 #include <deque>
-#include <optional>
 #include <functional>
+#include <optional>
 #include <vector>
 
-namespace vesk::test {
+namespace vesk::test
+{
 
 // A file layer on a real folder that can be told to fail one chosen
 // operation: the nth call of an operation, or a write that reaches a byte.
-class FaultyFiles : public FileAccess {
+class FaultyFiles : public FileAccess
+{
 public:
     enum class Op {
-        Status, Read, Open, Write, Flush, SetPermissions, Commit, Rename, Remove,
-        Chown, CopyAttributes, Reserve, Truncate, Link, SyncFolder, OpenInPlace
+        Status,
+        Read,
+        Open,
+        Write,
+        Flush,
+        SetPermissions,
+        Commit,
+        Rename,
+        Remove,
+        Chown,
+        CopyAttributes,
+        Reserve,
+        Truncate,
+        Link,
+        SyncFolder,
+        OpenInPlace
     };
 
     struct Fault {
         Op op;
-        int occurrence = 1;      // fail the nth call of op (1 = the first)
-        qint64 atByte = -1;      // for Write: fail once, when this many bytes went through
-        QString pathContains;    // only calls on paths holding this text count
+        int occurrence = 1;   // fail the nth call of op (1 = the first)
+        qint64 atByte = -1;   // for Write: fail once, when this many bytes went through
+        QString pathContains; // only calls on paths holding this text count
         QString reason = QStringLiteral("Injected failure");
-        int code = EIO;          // the error number the failure carries
+        int code = EIO;           // the error number the failure carries
         bool outOfMemory = false; // throw std::bad_alloc instead
     };
 
@@ -71,7 +87,8 @@ private:
 
 // The toolkit double: answers message and input boxes from queues and
 // records every prompt with its title, buttons, icon and default button.
-class ScriptedToolkit : public Toolkit {
+class ScriptedToolkit : public Toolkit
+{
 public:
     struct Prompt {
         enum Kind { Message, Input } kind;

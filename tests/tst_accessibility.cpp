@@ -15,7 +15,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 QString accessibleText(QObject *o, QAccessible::Text t)
 {
@@ -23,11 +24,13 @@ QString accessibleText(QObject *o, QAccessible::Text t)
     return i ? i->text(t) : QStringLiteral("<no interface>");
 }
 
-const QByteArray kConfig = "port = 6969\r\nvesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
+const QByteArray kConfig =
+    "port = 6969\r\nvesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
 
 } // namespace
 
-class AccessibilityTest : public QObject {
+class AccessibilityTest : public QObject
+{
     Q_OBJECT
 private slots:
     // Name: the caption. Description: the help line's entry, key included,
@@ -40,7 +43,9 @@ private slots:
             QCOMPARE(accessibleText(box, QAccessible::Name), st.caption);
             QString heading;
             if (catalogue::tabOf(st.slot) == Tab::DisplayOptions)
-                heading = st.slot == 65 ? u"All Pages: "_s : st.slot == 10 || st.slot == 44 ? u"Stats Page: "_s : u"Index Page: "_s;
+                heading = st.slot == 65                    ? u"All Pages: "_s
+                          : st.slot == 10 || st.slot == 44 ? u"Stats Page: "_s
+                                                           : u"Index Page: "_s;
             QCOMPARE(accessibleText(box, QAccessible::Description), heading + catalogue::helpEntry(st.slot));
             QCOMPARE(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::EditableText);
         }
@@ -87,7 +92,8 @@ private slots:
         const std::pair<QObject *, QString> named[] = {
             {s.w.categoryView(), QStringLiteral("Categories")},
             {s.w.rawText(), QStringLiteral("Other lines of the cfg file")},
-            {s.w.helpLine(), QStringLiteral("Move your mouse over any of the values or labels and see what they are for.")},
+            {s.w.helpLine(),
+             QStringLiteral("Move your mouse over any of the values or labels and see what they are for.")},
             {s.w.saveButton(), QStringLiteral("Save")},
             {s.w.quitButton(), QStringLiteral("Quit")},
             {s.w.addCategoryButton(), QStringLiteral("Add New Category")},
@@ -136,7 +142,8 @@ private slots:
         QVERIFY(!flagProblem.isEmpty());
         QVERIFY(marked(28));
         QVERIFY(!marked(27));
-        QVERIFY(accessibleText(s.w.valueBox(28), QAccessible::Description).startsWith(u"Problem: "_s + flagProblem));
+        QVERIFY(accessibleText(s.w.valueBox(28), QAccessible::Description)
+                    .startsWith(u"Problem: "_s + flagProblem));
 
         QLineEdit *port = s.w.valueBox(27);
         s.w.tabs()->setCurrentIndex(s.w.tabs()->indexOfPageHolding(port));
@@ -167,7 +174,10 @@ private slots:
         QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27));
         s.w.valueBox(28)->clear(); // empty is never a problem
         QVERIFY(!marked(28));
-        QVERIFY(!reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content())->noteLabel()->text().contains(u"fit"_s));
+        QVERIFY(!reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content())
+                     ->noteLabel()
+                     ->text()
+                     .contains(u"fit"_s));
     }
 
     void editMenuFollowsFileWithKeysForEveryCommand()

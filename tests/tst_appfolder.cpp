@@ -1,8 +1,8 @@
 // Where the editor keeps its location file and default configuration: beside
 // a portable copy, in the per-user folder for an installed copy or one whose
 // folder cannot be written, and what happens when that file cannot be written.
-#include "doubles.h"
 #include "config/appfolder.h"
+#include "doubles.h"
 #include "toolkit/appicon.h"
 #include "toolkit/qttoolkit.h"
 #include "window/mainwindow.h"
@@ -18,7 +18,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QString kIni = u"veskfrontend.ini"_s;
 const QString kCfg = u"vesk.cfg"_s;
@@ -33,7 +34,8 @@ QStringList titles(const ScriptedToolkit &tk)
 
 } // namespace
 
-class TstAppFolder : public QObject {
+class TstAppFolder : public QObject
+{
     Q_OBJECT
 private slots:
     void choice_data();
@@ -63,14 +65,17 @@ void TstAppFolder::choice_data()
     QTest::addColumn<QString>("read");   // "program" or "user"
     QTest::addColumn<QString>("write");
 
-    QTest::newRow("portable: writable, elsewhere") << false << true << false << false << u"program"_s << u"program"_s;
+    QTest::newRow("portable: writable, elsewhere")
+        << false << true << false << false << u"program"_s << u"program"_s;
     QTest::newRow("installed, writable (root)") << true << true << false << false << u"user"_s << u"user"_s;
     QTest::newRow("installed, read-only") << true << false << false << false << u"user"_s << u"user"_s;
     QTest::newRow("unwritable portable copy") << false << false << false << false << u"user"_s << u"user"_s;
     // A location file beside the program is read where it stands.
-    QTest::newRow("installed, writable, ini beside") << true << true << true << true << u"program"_s << u"program"_s;
+    QTest::newRow("installed, writable, ini beside")
+        << true << true << true << true << u"program"_s << u"program"_s;
     QTest::newRow("read-only, ini beside") << true << false << true << false << u"program"_s << u"user"_s;
-    QTest::newRow("read-only, ini beside, user's own") << false << false << true << true << u"user"_s << u"user"_s;
+    QTest::newRow("read-only, ini beside, user's own")
+        << false << false << true << true << u"user"_s << u"user"_s;
 }
 
 void TstAppFolder::choice()
@@ -310,8 +315,8 @@ void TstAppFolder::unreachablePerUserFolderOnDisk()
     // Each failed write of the location file is one ERROR; nothing is lost.
     QCOMPARE(titles(tk), (QStringList{u"INI File Not Found"_s, u"ERROR"_s, u"ERROR"_s,
                                       u"Change cfg Location"_s, u"ERROR"_s}));
-    QVERIFY(tk.prompts()[1].text.startsWith(u"Could not record the cfg file's location in "_s
-                                            + data + u'/' + kIni));
+    QVERIFY(tk.prompts()[1].text.startsWith(u"Could not record the cfg file's location in "_s + data + u'/'
+                                            + kIni));
     QVERIFY(tk.prompts()[2].text.startsWith(u"Could not find the cfg file at "_s));
     QVERIFY(tk.prompts()[4].text.contains(u"The editor goes on with "_s + cfg));
     QCOMPARE(w.configPath(), cfg);

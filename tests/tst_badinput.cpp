@@ -15,9 +15,9 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTest>
 
 #include <memory>
 #include <sys/stat.h>
@@ -27,7 +27,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QString kReadError =
     u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s;
@@ -87,8 +88,7 @@ QString difference(const QByteArray &before, const QByteArray &after)
 }
 
 // A literal with its NUL bytes.
-template <size_t N>
-QByteArray bytesOf(const char (&s)[N])
+template <size_t N> QByteArray bytesOf(const char (&s)[N])
 {
     return QByteArray(s, qsizetype(N - 1));
 }
@@ -104,7 +104,8 @@ QByteArray garbage(qsizetype n, quint32 seed)
 
 mode_t modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return 0;
     return st.st_mode;
@@ -112,7 +113,8 @@ mode_t modeOf(const QString &path)
 
 } // namespace
 
-class TstBadInput : public QObject {
+class TstBadInput : public QObject
+{
     Q_OBJECT
 private slots:
     void readableFiles_data();
@@ -146,14 +148,17 @@ void TstBadInput::readableFiles_data()
     QTest::newRow("only comments") << QByteArray("# vesk tracker\r\n#\r\n# port = 80\r\n;x\r\n");
     QTest::newRow("only blank lines") << QByteArray("\r\n\r\n\n\r");
     QTest::newRow("binary garbage") << garbage(64 * 1024, 1);
-    QTest::newRow("NUL bytes") << bytesOf("port = 69\0" "69\r\n\0\0\r\nvesk_tag1 = a\0|b\0\r\n\0# c\r\n");
-    QTest::newRow("invalid UTF-8") << QByteArray("vesk_realm = caf\xE9\r\n# \xC3\x28 \xF0\x9F\r\nvesk_tag1 = \xFF|\xFE\r\n");
+    QTest::newRow("NUL bytes") << bytesOf("port = 69\0"
+                                          "69\r\n\0\0\r\nvesk_tag1 = a\0|b\0\r\n\0# c\r\n");
+    QTest::newRow("invalid UTF-8") << QByteArray(
+        "vesk_realm = caf\xE9\r\n# \xC3\x28 \xF0\x9F\r\nvesk_tag1 = \xFF|\xFE\r\n");
     QTest::newRow("CR only") << QByteArray("port = 1\rdfile = d\r# c\rvesk_tag1 = a|b\r");
     QTest::newRow("mixed line ends") << QByteArray("port = 1\r\n# a\n# b\r# c\n\rvesk_debug = 0");
-    QTest::newRow("controls and separators")
-        << QByteArray("vesk_realm = a\x1B[0m\x7F\r\n# \xE2\x80\xA8 \xE2\x80\xA9 \xC2\x85\r\n\x0C\x0B\x01\r\n");
+    QTest::newRow("controls and separators") << QByteArray(
+        "vesk_realm = a\x1B[0m\x7F\r\n# \xE2\x80\xA8 \xE2\x80\xA9 \xC2\x85\r\n\x0C\x0B\x01\r\n");
     // Found by the fuzzer: the second byte order mark was swallowed as text.
-    QTest::newRow("two byte order marks") << QByteArray("\xEF\xBB\xBF" "\xEF\xBB\xBF# a\r\nport = 1\r\n");
+    QTest::newRow("two byte order marks") << QByteArray("\xEF\xBB\xBF"
+                                                        "\xEF\xBB\xBF# a\r\nport = 1\r\n");
     // Found by the fuzzer: a misc line starting with U+FEFF written first
     // came back as a byte order mark and vanished.
     QTest::newRow("U+FEFF starts a line") << QByteArray("\r\xEF\xBB\xBF\r\xEF\xBB\xBFx\r\n");
@@ -177,7 +182,8 @@ void TstBadInput::readableFiles()
     QVERIFY(!w.isModified());
 
     QVERIFY(w.save());
-    QCOMPARE(e.prompts().last(), u"Config file saved: Tracker must be restarted for changes to take effect"_s);
+    QCOMPARE(e.prompts().last(),
+             u"Config file saved: Tracker must be restarted for changes to take effect"_s);
     const QByteArray once = readBytes(cfg);
     QCOMPARE(readBytes(e.path(u"veskold.cfg"_s)), bytes);
     const QString lost = difference(bytes, once);
@@ -198,8 +204,8 @@ void TstBadInput::lineEndsBecomeCrLf_data()
     QTest::addColumn<QByteArray>("saved");
     QTest::newRow("CR only") << QByteArray("port = 1\rdfile = d\r# c\rvesk_tag7 = a|b")
                              << QByteArray("dfile = d\r\nport = 1\r\nvesk_tag1 = a|b\r\n# c\r\n\r\n");
-    QTest::newRow("LF, CR, CR LF and LF CR") << QByteArray("# a\n# b\r# c\r\n\n\r# d\n\r")
-                                            << QByteArray("# a\r\n# b\r\n# c\r\n# d\r\n\r\n");
+    QTest::newRow("LF, CR, CR LF and LF CR")
+        << QByteArray("# a\n# b\r# c\r\n\n\r# d\n\r") << QByteArray("# a\r\n# b\r\n# c\r\n# d\r\n\r\n");
 }
 
 void TstBadInput::lineEndsBecomeCrLf()
@@ -275,8 +281,13 @@ void TstBadInput::millionLines()
 void TstBadInput::bigFilesReadInPieces_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray lines[] = {"port = 1", "# caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "vesk_tag3 = a|b",
-                                "vesk_realm = x=y", "", "  indented", "\xEF\xBB\xBF# marked"};
+    const QByteArray lines[] = {"port = 1",
+                                "# caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+                                "vesk_tag3 = a|b",
+                                "vesk_realm = x=y",
+                                "",
+                                "  indented",
+                                "\xEF\xBB\xBF# marked"};
     const QByteArray ends[] = {"\r\n", "\r", "\n", "\n\r"};
     QRandomGenerator rng(11);
     QByteArray mixed;
@@ -387,9 +398,10 @@ void TstBadInput::unreadablePaths()
     QVERIFY(modeBefore != 0 || kind == u"dangling"_s);
     e.pointAt(cfg);
     MainWindow &w = e.start(); // nothing typed: the question is cancelled
-    QCOMPARE(e.prompts(), (QStringList{u"ERROR: Could not find the cfg file at "_s + cfg + kReadError
-                                           + u"\n\nReason: "_s + reason,
-                                       u"Change cfg Location: What is the path and filename of your cfg file?"_s}));
+    QCOMPARE(e.prompts(),
+             (QStringList{u"ERROR: Could not find the cfg file at "_s + cfg + kReadError + u"\n\nReason: "_s
+                              + reason,
+                          u"Change cfg Location: What is the path and filename of your cfg file?"_s}));
     QCOMPARE(e.tk->prompts()[0].icon, Icon::Critical);
     QCOMPARE(e.tk->prompts()[1].defaultText, cfg);
     QCOMPARE(w.valueBox(27)->text(), QString());
@@ -467,7 +479,8 @@ void TstBadInput::pathWithSpacesAndNonAscii()
     w.valueBox(27)->setText(u"7000"_s);
     QVERIFY(w.save());
     QCOMPARE(readBytes(cfg), QByteArray("port = 7000\r\n# \xC3\xA9t\xC3\xA9\r\n\r\n"));
-    QCOMPARE(readBytes(folder + u"/vesk trackerold.cfg"_s), QByteArray("port = 6969\r\n# \xC3\xA9t\xC3\xA9\r\n"));
+    QCOMPARE(readBytes(folder + u"/vesk trackerold.cfg"_s),
+             QByteArray("port = 6969\r\n# \xC3\xA9t\xC3\xA9\r\n"));
 
     // Chosen through Change cfg Location, the path is recorded so that the
     // next start finds it again.
@@ -494,8 +507,8 @@ void TstBadInput::badLocationFile_data()
     noise.replace('\r', 'r').replace('\n', 'n').replace('@', 'a'); // one line, no stand-in
     QTest::newRow("binary garbage") << noise << u"unreadable path"_s;
     QTest::newRow("1 MB on one line") << QByteArray(1024 * 1024, 'a') << u"recreated"_s;
-    QTest::newRow("1 MB of lines after a good one") << QByteArray("Path=@\r\n") + QByteArray(1024 * 1024, '\n')
-                                                    << u"read"_s;
+    QTest::newRow("1 MB of lines after a good one")
+        << QByteArray("Path=@\r\n") + QByteArray(1024 * 1024, '\n') << u"read"_s;
     QTest::newRow("NUL inside the path") << bytesOf("Path=@\0junk\r\n") << u"unreadable path"_s;
     QTest::newRow("short first line") << QByteArray("Pat\r\nPath=@\r\n") << u"recreated"_s;
 }
@@ -515,7 +528,8 @@ void TstBadInput::badLocationFile()
         QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
         QCOMPARE(readBytes(e.path(u"veskfrontend.ini"_s)), ini); // left alone
     } else if (outcome == u"recreated"_s) {
-        QCOMPARE(shown, QStringList{u"INI File Not Found: Could not find ini file so creating one on the fly"_s});
+        QCOMPARE(shown,
+                 QStringList{u"INI File Not Found: Could not find ini file so creating one on the fly"_s});
         QCOMPARE(readBytes(e.path(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
         QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
     } else {

@@ -11,7 +11,8 @@
 using namespace vesk;
 using namespace Qt::StringLiterals;
 
-class TstCatalogue : public QObject {
+class TstCatalogue : public QObject
+{
     Q_OBJECT
 private slots:
     void everySlotButTheEmptyOneHoldsOneSetting();
@@ -69,7 +70,8 @@ void TstCatalogue::readerTriesEverySettingThenTheCategoryPrefix()
     QCOMPARE(keys.size(), all.size() + 1);
     for (size_t k = 0; k < all.size(); ++k) {
         QCOMPARE(keys[k].slot, all[k].slot);
-        QVERIFY2(all[k].key.startsWith(keys[k].prefix) && !keys[k].prefix.isEmpty(), qPrintable(keys[k].prefix));
+        QVERIFY2(all[k].key.startsWith(keys[k].prefix) && !keys[k].prefix.isEmpty(),
+                 qPrintable(keys[k].prefix));
     }
     QCOMPARE(keys.back().prefix, catalogue::categoryKey());
     QCOMPARE(keys.back().slot, -1);

@@ -16,7 +16,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QByteArray kThree = "vesk_tag1 = Gamma|g.png\r\nvesk_tag2 = Alpha|a.png\r\nvesk_tag3 = Beta|b.png\r\n";
 
@@ -36,7 +37,8 @@ QString deleteQuestion()
 
 } // namespace
 
-class Categories : public QObject {
+class Categories : public QObject
+{
     Q_OBJECT
 
     Session *s = nullptr;
@@ -201,7 +203,8 @@ private slots:
             // Pasted text: the boxes keep to one line, a break becomes a space.
             dialog()->nameBox()->setText(name);
             dialog()->imageBox()->setText(image);
-            const Category shownInBoxes{QString(name).replace(u'\n', u' '), QString(image).replace(u'\r', u' ')};
+            const Category shownInBoxes{QString(name).replace(u'\n', u' '),
+                                        QString(image).replace(u'\r', u' ')};
             QCOMPARE(dialog()->nameBox()->text(), shownInBoxes.name);
             QCOMPARE(dialog()->imageBox()->text(), shownInBoxes.image);
             click(dialog()->editButton());
@@ -535,7 +538,8 @@ private slots:
             QVERIFY(focus);
             walk << focus->objectName();
         }
-        QCOMPARE(walk, (QStringList{u"nameBox"_s, u"imageBox"_s, u"Command2"_s, u"Command3"_s, u"Command1"_s}));
+        QCOMPARE(walk,
+                 (QStringList{u"nameBox"_s, u"imageBox"_s, u"Command2"_s, u"Command3"_s, u"Command1"_s}));
     }
 };
 

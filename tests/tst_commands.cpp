@@ -9,7 +9,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QByteArray kBase = "port = 6969\r\nvesk_realm = Home\r\nvesk_tag1 = Movies|m.png\r\n# a note\r\n";
 // kBase with "0" typed after the port, as a save writes it: sorted lines,
@@ -45,7 +46,8 @@ void makeEdit(Session &s, Edit e)
 
 } // namespace
 
-class Commands : public QObject {
+class Commands : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -218,9 +220,11 @@ private slots:
         // Out of memory where the save begins, before the file layer's own
         // guard: the window must catch it.
         if (outOfMemory)
-            s.tk.faultyFiles().failOn({.op = FaultyFiles::Op::Status, .pathContains = u"vesk.cfg"_s, .outOfMemory = true});
+            s.tk.faultyFiles().failOn(
+                {.op = FaultyFiles::Op::Status, .pathContains = u"vesk.cfg"_s, .outOfMemory = true});
         else
-            s.tk.faultyFiles().failOn({FaultyFiles::Op::Commit, 1, -1, u"vesk.cfg"_s, u"No space left on device"_s});
+            s.tk.faultyFiles().failOn(
+                {FaultyFiles::Op::Commit, 1, -1, u"vesk.cfg"_s, u"No space left on device"_s});
         QStringList expected;
         if (command == u"save"_s) {
             QTest::mouseClick(s.w.saveButton(), Qt::LeftButton);
@@ -234,7 +238,8 @@ private slots:
             else
                 QVERIFY(!s.w.close());
         }
-        expected << saveFailedMessage(s.cfg(), outOfMemory ? u"Cannot allocate memory"_s : u"No space left on device"_s);
+        expected << saveFailedMessage(s.cfg(), outOfMemory ? u"Cannot allocate memory"_s
+                                                           : u"No space left on device"_s);
         QVERIFY(s.tk.faultyFiles().faultFired());
         QCOMPARE(shown(s.tk), expected);
         QCOMPARE(s.tk.ends(), 0);
@@ -437,8 +442,8 @@ private slots:
         QTest::addColumn<Answer>("saveFirst"); // the answer to "save first?"
         QTest::newRow("missing file") << u"missing.cfg"_s << u"No such file or directory"_s << Answer::No;
         QTest::newRow("directory") << u"sub"_s << u"Is a directory"_s << Answer::No;
-        QTest::newRow("missing, edits saved first") << u"missing.cfg"_s << u"No such file or directory"_s
-                                                    << Answer::Yes;
+        QTest::newRow("missing, edits saved first")
+            << u"missing.cfg"_s << u"No such file or directory"_s << Answer::Yes;
     }
     void unreadablePathAsksAgain()
     {

@@ -22,10 +22,12 @@ using namespace vesk::test;
 using namespace Qt::StringLiterals;
 using namespace std::string_view_literals;
 
-namespace {
+namespace
+{
 
 // The real toolkit, but living in a test folder and not ending the process.
-class FolderToolkit : public QtToolkit {
+class FolderToolkit : public QtToolkit
+{
 public:
     explicit FolderToolkit(QString folder) : m_folder(std::move(folder)) {}
     QString appFolder() override { return m_folder; }
@@ -40,7 +42,8 @@ private:
 
 // Answers the real modal boxes as they come up, writing down what each
 // showed in the same form as the scripted toolkit's prompts.
-class ModalAnswerer : public QObject {
+class ModalAnswerer : public QObject
+{
 public:
     using Action = std::function<void(QDialog *)>;
     QStringList seen;
@@ -83,14 +86,14 @@ private:
             Answer def = Answer::Ok;
             if (buttons != Buttons::Ok)
                 def = box->defaultButton() == box->button(QMessageBox::Yes) ? Answer::Yes : Answer::No;
-            const bool known = b == QMessageBox::Ok || b == (QMessageBox::Yes | QMessageBox::No) ||
-                               b == (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            const bool known = b == QMessageBox::Ok || b == (QMessageBox::Yes | QMessageBox::No)
+                               || b == (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             seen << (known ? message(box->windowTitle(), box->text(), buttons,
                                      box->icon() == QMessageBox::Critical ? Icon::Critical : Icon::None, def)
-                           : u"unexpected buttons"_s) +
-                        (box->icon() == QMessageBox::Critical || box->icon() == QMessageBox::NoIcon
-                             ? QString()
-                             : u" (other icon)"_s);
+                           : u"unexpected buttons"_s)
+                        + (box->icon() == QMessageBox::Critical || box->icon() == QMessageBox::NoIcon
+                               ? QString()
+                               : u" (other icon)"_s);
         } else if (auto *in = qobject_cast<QInputDialog *>(d)) {
             seen << input(in->windowTitle(), in->labelText(), in->textValue());
         } else {
@@ -146,7 +149,8 @@ QByteArray loadAndSave(const QByteArray &bytes)
 
 } // namespace
 
-class EndToEnd : public QObject {
+class EndToEnd : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -245,9 +249,9 @@ private slots:
         QTest::keyClicks(w.valueBox(0), u"1"_s);
 
         ModalAnswerer answerer;
-        const ModalAnswerer::Action dismiss = escape
-            ? ModalAnswerer::Action([](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); })
-            : ModalAnswerer::Action([](QDialog *d) { d->close(); });
+        const ModalAnswerer::Action dismiss =
+            escape ? ModalAnswerer::Action([](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); })
+                   : ModalAnswerer::Action([](QDialog *d) { d->close(); });
         if (command == u"change"_s) {
             answerer.actions = {ModalAnswerer::typeAndOk(dir.filePath(u"other.cfg"_s)), dismiss};
             w.findChild<QAction *>(u"menChangecfg"_s)->trigger();
@@ -282,7 +286,8 @@ private slots:
         QTest::keyClick(allowSearch, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(allowSearch->text(), u"1 vesk_tag99 = Injected|x port = 1"_s);
         QVERIFY(s.w.save());
-        QCOMPARE(readBytes(s.cfg()), QByteArray("port = 6969\r\nvesk_allow_search = 1 vesk_tag99 = Injected|x port = 1\r\n"));
+        QCOMPARE(readBytes(s.cfg()),
+                 QByteArray("port = 6969\r\nvesk_allow_search = 1 vesk_tag99 = Injected|x port = 1\r\n"));
     }
 
     // Load and save, then load that and save again: the same bytes both

@@ -8,7 +8,8 @@
 using namespace vesk;
 using namespace vesk::test;
 
-namespace {
+namespace
+{
 
 const QString kTitle = QStringLiteral("Find Setting");
 const QString kPrompt = QStringLiteral("Caption, key or words from the help text:");
@@ -21,7 +22,8 @@ constexpr int kMiscPage = 6;
 
 } // namespace
 
-class FindTest : public QObject {
+class FindTest : public QObject
+{
     Q_OBJECT
 
     // The window shows slot as found: its tab in front, its box focused
@@ -129,7 +131,8 @@ private slots:
         // Find Next searches for the same text again.
         s.tk.clearPrompts();
         s.action("menFindNext")->trigger();
-        QCOMPARE(shown(s.tk), QStringList{message(kTitle, QStringLiteral("No setting matches no such setting"))});
+        QCOMPARE(shown(s.tk),
+                 QStringList{message(kTitle, QStringLiteral("No setting matches no such setting"))});
     }
 
     void cancelOrEmptyDoesNothing()

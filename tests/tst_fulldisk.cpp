@@ -4,9 +4,9 @@
 // says why it skipped.
 
 #include "config/configfile.h"
+#include "config/fileaccess.h"
 #include "config/safesave.h"
 #include "doubles.h"
-#include "config/fileaccess.h"
 #include "window/mainwindow.h"
 
 #include <QDir>
@@ -24,7 +24,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 constexpr qsizetype kPage = 4096;
 
@@ -43,7 +44,8 @@ QString run(const QString &program, const QStringList &args, int *exitCode)
 
 } // namespace
 
-class TstFullDisk : public QObject {
+class TstFullDisk : public QObject
+{
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -77,10 +79,11 @@ void TstFullDisk::initTestCase()
     m_mount = m_dir.filePath(u"disk"_s);
     QVERIFY(QDir().mkdir(m_mount));
     int code = 0;
-    const QString out = run(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, m_mount}, &code);
+    const QString out =
+        run(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, m_mount}, &code);
     if (code != 0)
-        QSKIP(qPrintable(u"cannot mount a small tmpfs to fill (uid %1): %2"_s.arg(::geteuid()).arg(
-            out.isEmpty() ? u"mount failed"_s : out)));
+        QSKIP(qPrintable(u"cannot mount a small tmpfs to fill (uid %1): %2"_s.arg(::geteuid())
+                             .arg(out.isEmpty() ? u"mount failed"_s : out)));
     m_mounted = true;
 }
 
@@ -141,7 +144,8 @@ void TstFullDisk::saveWithBackupFailsCleanly()
     writeBytes(disk(u"veskold.cfg"_s), previous);
     QStringList names{u"vesk.cfg"_s, u"veskold.cfg"_s};
     if (secondName) {
-        QVERIFY(::link(QFile::encodeName(disk(u"vesk.cfg"_s)), QFile::encodeName(disk(u"second.cfg"_s))) == 0);
+        QVERIFY(::link(QFile::encodeName(disk(u"vesk.cfg"_s)), QFile::encodeName(disk(u"second.cfg"_s)))
+                == 0);
         names.prepend(u"second.cfg"_s);
     }
     fillLeaving(freePages);

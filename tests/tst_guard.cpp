@@ -10,16 +10,18 @@
 using namespace vesk;
 using namespace vesk::test;
 
-namespace {
+namespace
+{
 
 const QByteArray kOriginal = "port = 6969\r\nvesk_debug = 0\r\n";
 
 QString changedQuestion(const QString &path)
 {
-    return message(QStringLiteral("File changed"),
-                   QStringLiteral("The cfg file at ") + path
-                       + QStringLiteral(" was changed by another program since it was loaded.  Overwrite it?"),
-                   Buttons::YesNo, Icon::None, Answer::No);
+    return message(
+        QStringLiteral("File changed"),
+        QStringLiteral("The cfg file at ") + path
+            + QStringLiteral(" was changed by another program since it was loaded.  Overwrite it?"),
+        Buttons::YesNo, Icon::None, Answer::No);
 }
 
 void setModified(const QString &path, const QDateTime &when)
@@ -37,7 +39,8 @@ QDateTime modifiedOf(const QString &path)
 
 } // namespace
 
-class GuardTest : public QObject {
+class GuardTest : public QObject
+{
     Q_OBJECT
 private slots:
     void eachKindOfOutsideEditIsNoticed_data()

@@ -15,13 +15,15 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QString kOpening = u"Move your mouse over any of the values or labels and see what they are for."_s;
 
 } // namespace
 
-class HelpLineTest : public QObject {
+class HelpLineTest : public QObject
+{
     Q_OBJECT
 
     Session *s = nullptr;

@@ -12,16 +12,21 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QByteArray kConfig = "port = 6969\r\nvesk_force_announce_url = http://example.org:6969/announce\r\n"
                            "vesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
 
-QWidget *focused() { return QApplication::focusWidget(); }
+QWidget *focused()
+{
+    return QApplication::focusWidget();
+}
 
 } // namespace
 
-class KeyboardTest : public QObject {
+class KeyboardTest : public QObject
+{
     Q_OBJECT
     Session *s = nullptr;
 
@@ -69,11 +74,14 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("page");
-        QTest::newRow("Ctrl+Tab") << int(Qt::Key_Tab) << int(Qt::ControlModifier) << int(Page::DisplayOptions);
-        QTest::newRow("Ctrl+Shift+Tab: About") << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier)
-                                               << int(Page::About);
-        QTest::newRow("Ctrl+PageDown") << int(Qt::Key_PageDown) << int(Qt::ControlModifier) << int(Page::DisplayOptions);
-        QTest::newRow("Ctrl+PageUp: About") << int(Qt::Key_PageUp) << int(Qt::ControlModifier) << int(Page::About);
+        QTest::newRow("Ctrl+Tab") << int(Qt::Key_Tab) << int(Qt::ControlModifier)
+                                  << int(Page::DisplayOptions);
+        QTest::newRow("Ctrl+Shift+Tab: About")
+            << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier) << int(Page::About);
+        QTest::newRow("Ctrl+PageDown")
+            << int(Qt::Key_PageDown) << int(Qt::ControlModifier) << int(Page::DisplayOptions);
+        QTest::newRow("Ctrl+PageUp: About")
+            << int(Qt::Key_PageUp) << int(Qt::ControlModifier) << int(Page::About);
     }
     void pageKeys()
     {
@@ -82,8 +90,9 @@ private slots:
         QFETCH(int, page);
         press(key, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(s->w.tabs()->currentIndex(), page);
-        QWidget *expected = page == int(Page::About) ? static_cast<QWidget *>(s->w.tabs()->tabBar())
-                                                     : s->w.valueBox(catalogue::tabRows(Tab::DisplayOptions)[0]);
+        QWidget *expected = page == int(Page::About)
+                                ? static_cast<QWidget *>(s->w.tabs()->tabBar())
+                                : s->w.valueBox(catalogue::tabRows(Tab::DisplayOptions)[0]);
         QCOMPARE(focused(), expected);
         // And back, also from inside the Raw text, which keeps Tab to move on.
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
@@ -128,7 +137,8 @@ private slots:
         s->action("menFind")->trigger();
         s->tk.clearPrompts();
         s->action("menFindNext")->trigger();
-        QCOMPARE(shown(s->tk), QStringList{message(u"Find Setting"_s, u"No other setting matches vesk_realm"_s)});
+        QCOMPARE(shown(s->tk),
+                 QStringList{message(u"Find Setting"_s, u"No other setting matches vesk_realm"_s)});
     }
 
     // A value longer than its box shows its beginning.

@@ -17,17 +17,19 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 // The setting tabs in strip order.
-constexpr Tab kSettingTabs[] = {Tab::AllowOptions,     Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
-                                Tab::FilesDirectories, Tab::Misc};
+constexpr Tab kSettingTabs[] = {Tab::AllowOptions, Tab::DisplayOptions,   Tab::NumberOptions,
+                                Tab::Times,        Tab::FilesDirectories, Tab::Misc};
 
 const QString kYesNo = u"For all yes or no options, 1 = yes and 0 = no"_s;
 
 } // namespace
 
-class Layout : public QObject {
+class Layout : public QObject
+{
     Q_OBJECT
 
     Session *s = nullptr;

@@ -10,7 +10,8 @@
 
 using namespace vesk;
 
-namespace {
+namespace
+{
 
 std::vector<QString> numbered(int n, const QString &prefix = QStringLiteral("l"))
 {
@@ -69,12 +70,16 @@ std::optional<std::vector<QString>> applyDiff(const std::vector<QString> &before
 
 } // namespace
 
-class LineDiffTest : public QObject {
+class LineDiffTest : public QObject
+{
     Q_OBJECT
 private slots:
     void hunksAndTheirRanges()
     {
-        const auto with = [](std::vector<QString> v, size_t at, QString line) { v[at] = line; return v; };
+        const auto with = [](std::vector<QString> v, size_t at, QString line) {
+            v[at] = line;
+            return v;
+        };
         const std::vector<QString> twenty = numbered(20), five = with(twenty, 4, u"five"_qs);
         const std::vector<QString> ten = numbered(10), fewer(ten.begin() + 1, ten.end());
         std::vector<QString> more = ten;
@@ -84,11 +89,13 @@ private slots:
             QStringList hunks;
         } cases[] = {
             // Six unchanged lines between two changes: one hunk; seven: two.
-            {twenty, with(five, 11, u"twelve"_qs),
+            {twenty,
+             with(five, 11, u"twelve"_qs),
              {u"@@ -2,14 +2,14 @@"_qs, u" l2"_qs, u" l3"_qs, u" l4"_qs, u"-l5"_qs, u"+five"_qs, u" l6"_qs,
               u" l7"_qs, u" l8"_qs, u" l9"_qs, u" l10"_qs, u" l11"_qs, u"-l12"_qs, u"+twelve"_qs, u" l13"_qs,
               u" l14"_qs, u" l15"_qs}},
-            {twenty, with(five, 12, u"thirteen"_qs),
+            {twenty,
+             with(five, 12, u"thirteen"_qs),
              {u"@@ -2,7 +2,7 @@"_qs, u" l2"_qs, u" l3"_qs, u" l4"_qs, u"-l5"_qs, u"+five"_qs, u" l6"_qs,
               u" l7"_qs, u" l8"_qs, u"@@ -10,7 +10,7 @@"_qs, u" l10"_qs, u" l11"_qs, u" l12"_qs, u"-l13"_qs,
               u"+thirteen"_qs, u" l14"_qs, u" l15"_qs, u" l16"_qs}},
@@ -123,8 +130,14 @@ private slots:
                 const auto pos = after.empty() ? 0 : rng.bounded(int(after.size()));
                 switch (rng.bounded(3)) {
                 case 0: after.insert(after.begin() + pos, QString::number(rng.bounded(6))); break;
-                case 1: if (!after.empty()) after.erase(after.begin() + pos); break;
-                default: if (!after.empty()) after[size_t(pos)] = QString::number(rng.bounded(6)); break;
+                case 1:
+                    if (!after.empty())
+                        after.erase(after.begin() + pos);
+                    break;
+                default:
+                    if (!after.empty())
+                        after[size_t(pos)] = QString::number(rng.bounded(6));
+                    break;
                 }
             }
             for (long long budget : {kDiffCompareBudget, 5LL}) {
@@ -143,9 +156,9 @@ private slots:
         after[50000] = QStringLiteral("changed");
         const LineDiff one = unifiedDiff(before, after);
         QVERIFY(!one.unmatched);
-        QCOMPARE(texts(one), (QStringList{u"@@ -49998,7 +49998,7 @@"_qs, u" l49998"_qs, u" l49999"_qs, u" l50000"_qs,
-                                          u"-l50001"_qs, u"+changed"_qs, u" l50002"_qs, u" l50003"_qs,
-                                          u" l50004"_qs}));
+        QCOMPARE(texts(one),
+                 (QStringList{u"@@ -49998,7 +49998,7 @@"_qs, u" l49998"_qs, u" l49999"_qs, u" l50000"_qs,
+                              u"-l50001"_qs, u"+changed"_qs, u" l50002"_qs, u" l50003"_qs, u" l50004"_qs}));
         // Changes near both ends leave almost the whole file between them.
         after[50000] = before[50000];
         after[10] = QStringLiteral("near the top");

@@ -11,7 +11,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-class TstLocation : public QObject {
+class TstLocation : public QObject
+{
     Q_OBJECT
 private slots:
     void missingFile();
@@ -47,13 +48,14 @@ void TstLocation::firstLine_data()
     QTest::newRow("no line end") << QByteArray("Path=/srv/vesk.cfg") << true << u"/srv/vesk.cfg"_s;
     QTest::newRow("CR") << QByteArray("Path=/a.cfg\rPath=/b.cfg\r") << true << u"/a.cfg"_s;
     QTest::newRow("LF") << QByteArray("Path=/a.cfg\nPath=/b.cfg\n") << true << u"/a.cfg"_s;
-    QTest::newRow("further lines ignored") << QByteArray("Path=/a.cfg\r\nPath=/b.cfg\r\ngarbage\xFF\r\n")
-                                           << true << u"/a.cfg"_s;
+    QTest::newRow("further lines ignored")
+        << QByteArray("Path=/a.cfg\r\nPath=/b.cfg\r\ngarbage\xFF\r\n") << true << u"/a.cfg"_s;
     QTest::newRow("lower case") << QByteArray("path=/a.cfg\r\n") << true << u"/a.cfg"_s;
     QTest::newRow("any five") << QByteArray("XXXXX/a.cfg\r\n") << true << u"/a.cfg"_s;
     QTest::newRow("blanks around =") << QByteArray("Path = /a.cfg\r\n") << true << u"= /a.cfg"_s;
     QTest::newRow("blanks kept") << QByteArray("Path= /a b.cfg  \r\n") << true << u" /a b.cfg  "_s;
-    QTest::newRow("UTF-8") << QByteArray("Path=/srv/Z\xC3\xBCrich/vesk.cfg\r\n") << true << u"/srv/Zürich/vesk.cfg"_s;
+    QTest::newRow("UTF-8") << QByteArray("Path=/srv/Z\xC3\xBCrich/vesk.cfg\r\n") << true
+                           << u"/srv/Zürich/vesk.cfg"_s;
     QTest::newRow("garbage bytes") << QByteArray("Path=/t/\xFF\xFE\x01x\r\n") << true
                                    << QString(u"/t/"_s + QChar(0xFF) + QChar(0xFE) + QChar(1) + u"x"_s);
     QTest::newRow("NUL") << QByteArray("Path=/a\0b\r\n", 11) << true << QString(u"/a"_s + QChar(0) + u"b"_s);
@@ -62,10 +64,12 @@ void TstLocation::firstLine_data()
     while (big.size() < 1024 * 1024)
         big += "some text that is not read at all, line after line\r\n";
     QTest::newRow("1 MB after the first line") << big << true << u"/a.cfg"_s;
-    QTest::newRow("1 MB first line") << QByteArray("Path=/" + QByteArray(1024 * 1024, 'a')) << false << QString();
+    QTest::newRow("1 MB first line") << QByteArray("Path=/" + QByteArray(1024 * 1024, 'a')) << false
+                                     << QString();
     const QString longPath = u"/"_s + QString(4095, u'p');
     QTest::newRow("4096 characters") << QByteArray("Path=" + longPath.toUtf8() + "\r\n") << true << longPath;
-    QTest::newRow("longer than 4096") << QByteArray("Path=/" + QByteArray(4096, 'p') + "\r\n") << false << QString();
+    QTest::newRow("longer than 4096")
+        << QByteArray("Path=/" + QByteArray(4096, 'p') + "\r\n") << false << QString();
 }
 
 void TstLocation::firstLine()
@@ -142,7 +146,8 @@ void TstLocation::failedWriteKeepsTheOldFile()
     QTemporaryDir dir;
     const QString ini = dir.filePath(u"veskfrontend.ini"_s);
     const QByteArray old = "Path=/old.cfg\r\n";
-    for (auto op : {FaultyFiles::Op::Open, FaultyFiles::Op::Write, FaultyFiles::Op::Flush, FaultyFiles::Op::Commit}) {
+    for (auto op :
+         {FaultyFiles::Op::Open, FaultyFiles::Op::Write, FaultyFiles::Op::Flush, FaultyFiles::Op::Commit}) {
         writeBytes(ini, old);
         FaultyFiles files;
         files.failOn({op, 1, op == FaultyFiles::Op::Write ? 7 : -1, {}, u"disk full"_s});

@@ -10,7 +10,8 @@
 using namespace vesk;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 QStringList linesOf(const QString &text)
 {
@@ -35,7 +36,8 @@ int filledSlots(const ConfigData &d)
 
 } // namespace
 
-class TstReader : public QObject {
+class TstReader : public QObject
+{
     Q_OBJECT
 private slots:
     void lineEnds_data();
@@ -135,10 +137,12 @@ void TstReader::settingLines_data()
     QTest::newRow("comment") << u"vesk_allow_comment = 1"_s << u"vesk_allow_comments"_s << u"1"_s;
     QTest::newRow("tag file") << u"vesk_tag_file = tags.dat"_s << u"vesk_tag_file"_s << u"tags.dat"_s;
     QTest::newRow("tag files") << u"vesk_tag_files = t"_s << u"vesk_tag_file"_s << u"t"_s;
-    QTest::newRow("file comments") << u"vesk_show_file_comments = 1"_s << u"vesk_show_file_comment"_s << u"1"_s;
+    QTest::newRow("file comments") << u"vesk_show_file_comments = 1"_s << u"vesk_show_file_comment"_s
+                                   << u"1"_s;
     QTest::newRow("save_dfile") << u"save_dfile_interval = 300"_s << u"save_dfile_interval"_s << u"300"_s;
     QTest::newRow("dfile prefix") << u"dfile.dat"_s << u"dfile"_s << u"dfile.dat"_s;
-    QTest::newRow("after the empty slot") << u"allowed_dir = /torrents"_s << u"allowed_dir"_s << u"/torrents"_s;
+    QTest::newRow("after the empty slot")
+        << u"allowed_dir = /torrents"_s << u"allowed_dir"_s << u"/torrents"_s;
     QTest::newRow("bar in value") << u"vesk_realm = a|b"_s << u"vesk_realm"_s << u"a|b"_s;
     QTest::newRow("non-ASCII") << u"vesk_realm = Zürich €"_s << u"vesk_realm"_s << u"Zürich €"_s;
 }
@@ -215,8 +219,8 @@ void TstReader::categoryLines()
 
 void TstReader::tagWithoutBarIsMiscAndReadingGoesOn()
 {
-    const ConfigData d = parseConfig(
-        u"port = 1\r\nvesk_tag5 = Movies\r\ndfile = d.dat\r\nvesk_tag6 = A|a.png\r\n# end\r\n"_s);
+    const ConfigData d =
+        parseConfig(u"port = 1\r\nvesk_tag5 = Movies\r\ndfile = d.dat\r\nvesk_tag6 = A|a.png\r\n# end\r\n"_s);
     QCOMPARE(valueOf(d, u"port"), std::optional<QString>(u"1"_s));
     QCOMPARE(valueOf(d, u"dfile"), std::optional<QString>(u"d.dat"_s));
     QCOMPARE(int(d.categories.size()), 1);
@@ -226,7 +230,8 @@ void TstReader::tagWithoutBarIsMiscAndReadingGoesOn()
 
 void TstReader::lastLineWins()
 {
-    const ConfigData d = parseConfig(u"port = 1\r\nvesk_allow_comments = 0\r\nport = 2\r\nvesk_allow_comment = 1\r\n"_s);
+    const ConfigData d =
+        parseConfig(u"port = 1\r\nvesk_allow_comments = 0\r\nport = 2\r\nvesk_allow_comment = 1\r\n"_s);
     QCOMPARE(valueOf(d, u"port"), std::optional<QString>(u"2"_s));
     QCOMPARE(valueOf(d, u"vesk_allow_comments"), std::optional<QString>(u"1"_s));
     // A later empty value still replaces the earlier one.
@@ -314,7 +319,9 @@ void TstReader::utf8Detection_data()
     QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false;
     QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
     QTest::newRow("cut at the end") << QByteArray("a\xE2\x82") << false;
-    QTest::newRow("cut before ASCII") << QByteArray("\xE2\x82" "a") << false;
+    QTest::newRow("cut before ASCII") << QByteArray("\xE2\x82"
+                                                    "a")
+                                      << false;
     QTest::newRow("FF") << QByteArray("\xFF") << false;
     QTest::newRow("F8") << QByteArray("\xF8\x88\x80\x80\x80") << false;
 }
@@ -370,7 +377,8 @@ void TstReader::randomBytesDecodeAndEncodeBack()
         if (i % 3 == 0)
             bytes.prepend("\xEF\xBB\xBF");
         const DecodedText t = decodeText(bytes);
-        const QByteArray back = (t.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + encodeText(t.text, t.encoding);
+        const QByteArray back =
+            (t.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + encodeText(t.text, t.encoding);
         QCOMPARE(back, bytes);
     }
 }

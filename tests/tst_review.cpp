@@ -4,24 +4,33 @@
 
 #include "window/reviewchanges.h"
 
-#include <QTextBlock>
 #include <QImage>
+#include <QTextBlock>
 
 using namespace vesk;
 using namespace vesk::test;
 
-namespace {
+namespace
+{
 
 // A file as Save writes it, with one setting per line in writing order.
-const QByteArray kSaved = "announce_interval = 1800\r\ndfile = dstate\r\nport = 6969\r\nsocket_timeout = 15\r\n"
-                          "vesk_debug = 0\r\n";
+const QByteArray kSaved =
+    "announce_interval = 1800\r\ndfile = dstate\r\nport = 6969\r\nsocket_timeout = 15\r\n"
+    "vesk_debug = 0\r\n";
 
-QStringList viewLines(const ReviewChangesDialog *d) { return d->view()->toPlainText().split(u'\n'); }
-ReviewChangesDialog *review(Session &s) { return reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content()); }
+QStringList viewLines(const ReviewChangesDialog *d)
+{
+    return d->view()->toPlainText().split(u'\n');
+}
+ReviewChangesDialog *review(Session &s)
+{
+    return reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content());
+}
 
 } // namespace
 
-class ReviewTest : public QObject {
+class ReviewTest : public QObject
+{
     Q_OBJECT
 private slots:
     void unchangedWindowShowsNoChanges()
@@ -41,7 +50,8 @@ private slots:
         QVERIFY(s.tk.prompts().empty());
         // Only reading happened.
         for (size_t i = logBefore; i < s.tk.faultyFiles().log().size(); ++i)
-            QVERIFY2(s.tk.faultyFiles().log()[i].startsWith(u"read ") || s.tk.faultyFiles().log()[i].startsWith(u"status "),
+            QVERIFY2(s.tk.faultyFiles().log()[i].startsWith(u"read ")
+                         || s.tk.faultyFiles().log()[i].startsWith(u"status "),
                      qPrintable(s.tk.faultyFiles().log()[i]));
         QCOMPARE(readBytes(s.cfg()), kSaved);
         QVERIFY(!QFile::exists(s.backup()));
@@ -59,11 +69,12 @@ private slots:
         QTest::keyClick(s.w.valueBox(2), Qt::Key_D, Qt::ControlModifier);
         auto *d = s.w.findChild<ReviewChangesDialog *>();
         QVERIFY(d && d->isVisible());
-        QCOMPARE(viewLines(d),
-                 (QStringList{u"--- "_qs + s.cfg() + u" (on disk)"_qs, u"+++ "_qs + s.cfg() + u" (after Save)"_qs,
-                              u"@@ -1,5 +1,5 @@"_qs, u" announce_interval = 1800"_qs, u" dfile = dstate"_qs,
-                              u"-port = 6969"_qs, u"+port = 7000"_qs, u" socket_timeout = 15"_qs,
-                              u"-vesk_debug = 0"_qs, u"+vesk_per_page = 25"_qs}));
+        QCOMPARE(
+            viewLines(d),
+            (QStringList{u"--- "_qs + s.cfg() + u" (on disk)"_qs, u"+++ "_qs + s.cfg() + u" (after Save)"_qs,
+                         u"@@ -1,5 +1,5 @@"_qs, u" announce_interval = 1800"_qs, u" dfile = dstate"_qs,
+                         u"-port = 6969"_qs, u"+port = 7000"_qs, u" socket_timeout = 15"_qs,
+                         u"-vesk_debug = 0"_qs, u"+vesk_per_page = 25"_qs}));
         QVERIFY(s.w.isModified());
         QCOMPARE(readBytes(s.cfg()), kSaved);
         QVERIFY(!QFile::exists(s.backup()));
@@ -79,8 +90,10 @@ private slots:
             return shot.pixelColor(shot.width() - 3, y);
         };
         const QColor removed = colourAt(5), added = colourAt(6), context = colourAt(4);
-        QVERIFY2(removed.red() > removed.green() + 20 && removed.red() > removed.blue() + 20, qPrintable(removed.name()));
-        QVERIFY2(added.green() > added.red() + 20 && added.green() > added.blue() + 20, qPrintable(added.name()));
+        QVERIFY2(removed.red() > removed.green() + 20 && removed.red() > removed.blue() + 20,
+                 qPrintable(removed.name()));
+        QVERIFY2(added.green() > added.red() + 20 && added.green() > added.blue() + 20,
+                 qPrintable(added.name()));
         QCOMPARE(context, QColor(Qt::white));
         QCOMPARE(colourAt(8), removed);
         QCOMPARE(colourAt(9), added);
@@ -110,9 +123,9 @@ private slots:
         // Compared with the file as it is now, not as it was read.
         writeBytes(s.cfg(), "port = 6969\n");
         ReviewChangesDialog *d = review(s);
-        QCOMPARE(viewLines(d).mid(2), (QStringList{u"@@ -1 +1,5 @@"_qs, u"+announce_interval = 1800"_qs,
-                                                   u"+dfile = dstate"_qs, u" port = 6969"_qs,
-                                                   u"+socket_timeout = 15"_qs, u"+vesk_debug = 0"_qs}));
+        QCOMPARE(viewLines(d).mid(2),
+                 (QStringList{u"@@ -1 +1,5 @@"_qs, u"+announce_interval = 1800"_qs, u"+dfile = dstate"_qs,
+                              u" port = 6969"_qs, u"+socket_timeout = 15"_qs, u"+vesk_debug = 0"_qs}));
         d->close();
         // Same lines, other line ends: no changes, but a note says so.
         writeBytes(s.cfg(), QByteArray(kSaved).replace("\r\n", "\n"));
@@ -146,9 +159,11 @@ private slots:
         QVERIFY(viewLines(d).contains(u" # caf\u00e9"_qs));
         d->close();
         // A file there that cannot be read is compared as empty, and named.
-        s.tk.faultyFiles().failOn({FaultyFiles::Op::Read, 1, -1, s.cfg(), QStringLiteral("Permission denied")});
+        s.tk.faultyFiles().failOn(
+            {FaultyFiles::Op::Read, 1, -1, s.cfg(), QStringLiteral("Permission denied")});
         d = review(s);
-        QVERIFY(d->noteLabel()->text().contains(u"The cfg file at "_qs + s.cfg() + u" could not be read (Permission denied)"_qs));
+        QVERIFY(d->noteLabel()->text().contains(u"The cfg file at "_qs + s.cfg()
+                                                + u" could not be read (Permission denied)"_qs));
         QCOMPARE(viewLines(d).at(2), u"@@ -0,0 +1,3 @@"_qs);
         QVERIFY(s.tk.prompts().empty());
     }

@@ -16,11 +16,13 @@
 using namespace vesk;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QByteArray kBom = "\xEF\xBB\xBF";
 
-class Generator {
+class Generator
+{
 public:
     explicit Generator(quint32 seed) : m_rng(seed) {}
 
@@ -61,8 +63,9 @@ private:
         const auto keys = catalogue::readerKeys();
         // A handful of keys often, so that lines for the same slot repeat.
         if (chance(50)) {
-            static const char *const common[] = {"port", "vesk_realm", "vesk_tag_file", "vesk_allow_comment",
-                                                 "vesk_allow_comments", "dfile", "allowed_dir"};
+            static const char *const common[] = {
+                "port",  "vesk_realm", "vesk_tag_file", "vesk_allow_comment", "vesk_allow_comments",
+                "dfile", "allowed_dir"};
             return common[below(int(std::size(common)))];
         }
         return keys[size_t(below(int(keys.size()) - 1))].prefix.toLatin1();
@@ -71,12 +74,14 @@ private:
     QByteArray nonAscii()
     {
         if (m_latin1) {
-            static const char *const l1[] = {"\xE9", "\xC9", "\xFC", "\xDC", "\xD7", "\xF7", "\xFF", "\xA0", "\xDF", "\xB5"};
+            static const char *const l1[] = {"\xE9", "\xC9", "\xFC", "\xDC", "\xD7",
+                                             "\xF7", "\xFF", "\xA0", "\xDF", "\xB5"};
             return l1[below(int(std::size(l1)))];
         }
-        static const char *const u8[] = {"\xC3\xA9", "\xC3\x89", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3\x9F",
-                                         "\xE1\xBA\x9E", "\xEF\xBF\xBF", "\xE2\x80\xA8", "\xC2\x85", "\xCE\xA3",
-                                         "\xCF\x82", "\xC4\xB0", "\xEF\xBB\xBF"};
+        static const char *const u8[] = {"\xC3\xA9",    "\xC3\x89",     "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+                                         "\xC3\x9F",    "\xE1\xBA\x9E", "\xEF\xBF\xBF", "\xE2\x80\xA8",
+                                         "\xC2\x85",    "\xCE\xA3",     "\xCF\x82",     "\xC4\xB0",
+                                         "\xEF\xBB\xBF"};
         return u8[below(int(std::size(u8)))];
     }
 
@@ -154,8 +159,8 @@ private:
             // differing only in letter case, and many categories turn up.
             static const char *const names[] = {"a", "A", "b", "B", "ab", "aB", "", " a"};
             static const char *const images[] = {"x", "X", "", "x|y", "1"};
-            return "vesk_tag" + QByteArray::number(below(20)) + " = " + names[below(int(std::size(names)))] + '|'
-                + images[below(int(std::size(images)))];
+            return "vesk_tag" + QByteArray::number(below(20)) + " = " + names[below(int(std::size(names)))]
+                   + '|' + images[below(int(std::size(images)))];
         }
         case 9: return garbage();
         case 10: return key().toUpper() + " = 1";
@@ -250,7 +255,8 @@ QString unaccounted(const QByteArray &input, const QByteArray &output)
     }
     // The written category lines: numbered 1 to n, each once.
     auto isCategoryLine = [](const QString &l) {
-        return l.startsWith(u"vesk_tag"_s) && !l.startsWith(u"vesk_tag_file"_s) && lineValue(l).contains(u'|');
+        return l.startsWith(u"vesk_tag"_s) && !l.startsWith(u"vesk_tag_file"_s)
+               && lineValue(l).contains(u'|');
     };
     QStringList categoryValues;
     std::set<int> numbers;
@@ -310,7 +316,8 @@ QString printable(const QByteArray &b)
 
 } // namespace
 
-class TstRoundTrip : public QObject {
+class TstRoundTrip : public QObject
+{
     Q_OBJECT
 private slots:
     void generatedFiles();
@@ -328,8 +335,9 @@ void TstRoundTrip::generatedFiles()
         const QByteArray once = loadAndSave(input);
         const QByteArray twice = loadAndSave(once);
         if (once != twice)
-            QFAIL(qPrintable(u"case %1 changes on the second save\ninput: %2\nonce:  %3\ntwice: %4"_s.arg(i).arg(
-                printable(input), printable(once), printable(twice))));
+            QFAIL(qPrintable(
+                u"case %1 changes on the second save\ninput: %2\nonce:  %3\ntwice: %4"_s.arg(i).arg(
+                    printable(input), printable(once), printable(twice))));
         const QString missing = unaccounted(input, once);
         if (!missing.isEmpty())
             QFAIL(qPrintable(u"case %1 lost a line (%2)\ninput: %3\nonce:  %4"_s.arg(i).arg(
@@ -347,16 +355,16 @@ void TstRoundTrip::knownAwkwardFiles_data()
     QTest::newRow("tag without bar") << QByteArray("vesk_tag5 = Movies\r\nport = 1\r\n");
     QTest::newRow("Latin-1 with BOM") << QByteArray("\xEF\xBB\xBFport = caf\xE9\r\n");
     QTest::newRow("BOM and UTF-8") << QByteArray("\xEF\xBB\xBFport = caf\xC3\xA9\r\n# \xE2\x82\xAC\r\n");
-    QTest::newRow("twelve categories")
-        << QByteArray("vesk_tag1 = l|1\r\nvesk_tag2 = k|1\r\nvesk_tag3 = j|1\r\nvesk_tag4 = i|1\r\nvesk_tag5 = h|1\r\n"
-                      "vesk_tag6 = g|1\r\nvesk_tag7 = f|1\r\nvesk_tag8 = e|1\r\nvesk_tag9 = d|1\r\nvesk_tag10 = c|1\r\n"
-                      "vesk_tag11 = b|1\r\nvesk_tag12 = a|1\r\n");
+    QTest::newRow("twelve categories") << QByteArray(
+        "vesk_tag1 = l|1\r\nvesk_tag2 = k|1\r\nvesk_tag3 = j|1\r\nvesk_tag4 = i|1\r\nvesk_tag5 = h|1\r\n"
+        "vesk_tag6 = g|1\r\nvesk_tag7 = f|1\r\nvesk_tag8 = e|1\r\nvesk_tag9 = d|1\r\nvesk_tag10 = c|1\r\n"
+        "vesk_tag11 = b|1\r\nvesk_tag12 = a|1\r\n");
     // Names equal but for letter case, with enough of them that the written
     // numbers (1, 10, 11, 2 ...) do not follow the list order.
     QByteArray cases;
     for (int i = 0; i < 12; ++i)
-        cases += "vesk_tag" + QByteArray::number(i) + " = " + (i % 2 ? "a" : "A") + "|" + QByteArray::number(i % 3)
-            + "\r\n";
+        cases += "vesk_tag" + QByteArray::number(i) + " = " + (i % 2 ? "a" : "A") + "|"
+                 + QByteArray::number(i % 3) + "\r\n";
     QTest::newRow("names differing in case") << cases;
 }
 
@@ -373,9 +381,10 @@ void TstRoundTrip::categoryOrderIsCaseInsensitiveItemOrder()
     // Letter case is ignored; a TAB after a shorter name sorts like the
     // character it is.
     QRandomGenerator rng(77);
-    static const char16_t pool[] = {u'a', u'A', u'b', u'B', u'z', u'_', u' ', u'\t', u'\x01', u'\x08', u'\x0B',
-                                    u'\x1F', u'|', u'0', u'9', u'~', u'\x7F', u'é', u'É', u'ß', u'ẞ', u'Σ',
-                                    u'σ', u'ς', u'İ', u'ı', u'\xD801', u'\xDC00', u'\xDC28', u'\xFFFF'};
+    static const char16_t pool[] = {u'a',    u'A',    u'b',      u'B',      u'z',      u'_',     u' ', u'\t',
+                                    u'\x01', u'\x08', u'\x0B',   u'\x1F',   u'|',      u'0',     u'9', u'~',
+                                    u'\x7F', u'é',    u'É',      u'ß',      u'ẞ',      u'Σ',     u'σ', u'ς',
+                                    u'İ',    u'ı',    u'\xD801', u'\xDC00', u'\xDC28', u'\xFFFF'};
     auto str = [&] {
         QString s;
         const int n = int(rng.bounded(5));
@@ -386,21 +395,23 @@ void TstRoundTrip::categoryOrderIsCaseInsensitiveItemOrder()
     auto escaped = [](const QString &s) {
         QString out;
         for (QChar c : s)
-            out += c.unicode() >= 0x20 && c.unicode() < 0x7F ? QString(c) : u"\\u%1"_s.arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            out += c.unicode() >= 0x20 && c.unicode() < 0x7F
+                       ? QString(c)
+                       : u"\\u%1"_s.arg(c.unicode(), 4, 16, QLatin1Char('0'));
         return out;
     };
     for (int i = 0; i < 200000; ++i) {
         const Category a{str(), str()};
         Category b;
         switch (rng.bounded(4)) {
-        case 0: b = {a.name + str(), str()}; break;      // a name that extends the other
+        case 0: b = {a.name + str(), str()}; break;               // a name that extends the other
         case 1: b = {a.name.toUpper(), a.image.toLower()}; break; // equal but for case
         default: b = {str(), str()}; break;
         }
         const int ref = QString::compare(a.itemText(), b.itemText(), Qt::CaseInsensitive);
         if (categoryLess(a, b) != (ref < 0) || categoryLess(b, a) != (ref > 0))
-            QFAIL(qPrintable(u"'%1' | '%2' vs '%3' | '%4'"_s.arg(escaped(a.name), escaped(a.image), escaped(b.name),
-                                                                   escaped(b.image))));
+            QFAIL(qPrintable(u"'%1' | '%2' vs '%3' | '%4'"_s.arg(escaped(a.name), escaped(a.image),
+                                                                 escaped(b.name), escaped(b.image))));
     }
 }
 
@@ -413,8 +424,11 @@ void TstRoundTrip::categoryListKeepsOrder()
     // An item equal to one already there, letter case ignored, goes after it.
     QCOMPARE(list.add({u"ALPHA"_s, u"A"_s}), 1);
     QCOMPARE(list.add({u"alpha"_s, u"a"_s}), 2);
-    const std::vector<Category> afterAdd = {
-        {u"Alpha"_s, u"a"_s}, {u"ALPHA"_s, u"A"_s}, {u"alpha"_s, u"a"_s}, {u"beta"_s, u"b"_s}, {u"Gamma"_s, u"g"_s}};
+    const std::vector<Category> afterAdd = {{u"Alpha"_s, u"a"_s},
+                                            {u"ALPHA"_s, u"A"_s},
+                                            {u"alpha"_s, u"a"_s},
+                                            {u"beta"_s, u"b"_s},
+                                            {u"Gamma"_s, u"g"_s}};
     QCOMPARE(list.items(), afterAdd);
 
     // Replacing keeps the index and does not sort.

@@ -50,7 +50,8 @@ extern "C" int fsync(int fd)
     return real(fd);
 }
 
-namespace {
+namespace
+{
 
 QByteArray filled(const char *tag, int size)
 {
@@ -81,12 +82,14 @@ QByteArray contentOf(Holds h)
 
 QStringList filesIn(const QString &dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
 }
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     ::lstat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -129,10 +132,10 @@ struct Case {
     bool ok = false;
     Holds target = Old, backup = Older;
     bool keepLeft = false;
-    bool oom = false;             // the step runs out of memory instead
+    bool oom = false; // the step runs out of memory instead
     bool hadTarget = true, hadBackup = true;
-    bool hardLinked = false;      // a second name for the file, elsewhere
-    bool sameFile = false;        // the file is rewritten in place
+    bool hardLinked = false; // a second name for the file, elsewhere
+    bool sameFile = false;   // the file is rewritten in place
     std::optional<FaultyFiles::Fault> also = std::nullopt;
 };
 
@@ -143,7 +146,8 @@ const QString kBak = u"veskold.cfg"_s;
 
 Q_DECLARE_METATYPE(Case)
 
-class TstSafeSave : public QObject {
+class TstSafeSave : public QObject
+{
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -235,14 +239,18 @@ void TstSafeSave::faults_data()
     // What the saver may not do here is worked around, not a failure.
     c = done;
     c.on = kTgt, c.sameFile = true;
-    for (auto [op, code] : {std::pair{Op::Open, EACCES}, {Op::Chown, EPERM}, {Op::SetPermissions, EPERM},
+    for (auto [op, code] : {std::pair{Op::Open, EACCES},
+                            {Op::Chown, EPERM},
+                            {Op::SetPermissions, EPERM},
                             {Op::CopyAttributes, ENOTSUP}}) {
         c.op = op, c.code = code;
         row(u"new file: %1 refused, in place"_s.arg(QLatin1StringView(FaultyFiles::name(op))), c);
     }
     c = done;
     c.on = kBak;
-    for (auto [op, code] : {std::pair{Op::Chown, EPERM}, {Op::SetPermissions, EPERM}, {Op::CopyAttributes, ENOTSUP},
+    for (auto [op, code] : {std::pair{Op::Chown, EPERM},
+                            {Op::SetPermissions, EPERM},
+                            {Op::CopyAttributes, ENOTSUP},
                             {Op::Link, EPERM}}) {
         c.op = op, c.code = code;
         row(u"backup: %1 refused, done without"_s.arg(QLatin1StringView(FaultyFiles::name(op))), c);
@@ -252,18 +260,24 @@ void TstSafeSave::faults_data()
     // A folder that takes no new file: the file, and the backup if there is
     // one, are rewritten in place.
     using Fault = FaultyFiles::Fault;
-    auto refused = [](const QString &on, int n = 1) { return Fault{Op::Open, n, -1, on, u"Permission denied"_s, EACCES}; };
+    auto refused = [](const QString &on, int n = 1) {
+        return Fault{Op::Open, n, -1, on, u"Permission denied"_s, EACCES};
+    };
     c = done;
     c.op = Op::Open, c.on = kTgt, c.code = EACCES, c.sameFile = true, c.also = refused(kBak);
     row(u"read-only folder, writable files"_s, c);
     c = done;
     c.op = Op::Open, c.on = kBak, c.code = EACCES;
     row(u"backup rewritten in place"_s, c);
-    for (Fault also : {Fault{Op::OpenInPlace, 1, -1, kBak}, Fault{Op::Write, 1, 10, kBak}, Fault{Op::Commit, 1, -1, kTgt},
-                       Fault{Op::OpenInPlace, 1, -1, kTgt}}) {
-        Case f{.op = Op::Open, .on = also.pathContains == kTgt && also.op == Op::OpenInPlace ? kTgt : kBak,
-               .code = EACCES, .also = also};
-        row(u"rewritten in place, then %1 %2 fails"_s.arg(QLatin1StringView(FaultyFiles::name(also.op)), also.pathContains), f);
+    for (Fault also : {Fault{Op::OpenInPlace, 1, -1, kBak}, Fault{Op::Write, 1, 10, kBak},
+                       Fault{Op::Commit, 1, -1, kTgt}, Fault{Op::OpenInPlace, 1, -1, kTgt}}) {
+        Case f{.op = Op::Open,
+               .on = also.pathContains == kTgt && also.op == Op::OpenInPlace ? kTgt : kBak,
+               .code = EACCES,
+               .also = also};
+        row(u"rewritten in place, then %1 %2 fails"_s.arg(QLatin1StringView(FaultyFiles::name(also.op)),
+                                                          also.pathContains),
+            f);
     }
 
     // A file with a second name is rewritten in place; a failure part way
@@ -289,16 +303,18 @@ void TstSafeSave::faults_data()
     row(u"in place: no fault"_s, fine);
 
     // With a target but no backup yet.
-    for (Case c : {Case{.op = Op::Status, .on = kBak, .occurrence = 2}, Case{.op = Op::Write, .on = kBak, .at = 100},
-                   Case{Op::Open, kBak, EACCES}, Case{Op::Commit, kBak}, Case{Op::SyncFolder, kBak},
-                   Case{Op::Commit, kTgt}}) {
+    for (Case c : {Case{.op = Op::Status, .on = kBak, .occurrence = 2},
+                   Case{.op = Op::Write, .on = kBak, .at = 100}, Case{Op::Open, kBak, EACCES},
+                   Case{Op::Commit, kBak}, Case{Op::SyncFolder, kBak}, Case{Op::Commit, kTgt}}) {
         c.hadBackup = false, c.backup = Absent;
-        row(u"no backup: %1 %2 #%3"_s.arg(QLatin1StringView(FaultyFiles::name(c.op)), c.on).arg(c.occurrence), c);
+        row(u"no backup: %1 %2 #%3"_s.arg(QLatin1StringView(FaultyFiles::name(c.op)), c.on).arg(c.occurrence),
+            c);
     }
 
     // No target yet: an older backup is left alone whatever happens.
     for (Case c : {Case{Op::Status, kTgt}, Case{Op::Open, kTgt}, Case{.op = Op::Write, .on = kTgt, .at = 100},
-                   Case{Op::Flush, kTgt}, Case{Op::Commit, kTgt}, Case{.op = Op::SyncFolder, .on = kTgt, .target = New}}) {
+                   Case{Op::Flush, kTgt}, Case{Op::Commit, kTgt},
+                   Case{.op = Op::SyncFolder, .on = kTgt, .target = New}}) {
         c.hadTarget = false;
         if (c.target == Old)
             c.target = Absent;
@@ -390,7 +406,8 @@ void TstSafeSave::firstSave()
         // An empty new file is a file too.
         QTemporaryDir dir;
         const QString path = dir.filePath(u"vesk.cfg"_s);
-        QVERIFY(saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), QByteArray(), kMaxConfigBytes).ok());
+        QVERIFY(
+            saveWithBackup(files, path, dir.filePath(u"veskold.cfg"_s), QByteArray(), kMaxConfigBytes).ok());
         QVERIFY(QFileInfo::exists(path));
         QCOMPARE(QFileInfo(path).size(), 0);
     }
@@ -615,7 +632,8 @@ void TstSafeSave::refusedWithTheReason_data()
     QTest::newRow("directory at the backup")
         << kTgt << u"dir"_s << u"the backup {backup}: "_s + QString::fromLocal8Bit(strerror(EISDIR));
     QTest::newRow("FIFO at the backup") << kTgt << u"fifo"_s << u"the backup {backup}: not a regular file"_s;
-    QTest::newRow("name too long") << QString(300, u'v') << QString() << QString::fromLocal8Bit(strerror(ENAMETOOLONG));
+    QTest::newRow("name too long") << QString(300, u'v') << QString()
+                                   << QString::fromLocal8Bit(strerror(ENAMETOOLONG));
     QTest::newRow("name that just fits") << QString(255, u'v') << QString() << QString();
 }
 
@@ -690,7 +708,8 @@ void TstSafeSave::crashAtAnyStep()
         QVERIFY2(target == kOld || target == kNew, qPrintable(at));
         QVERIFY2(backup == kOlder || backup == kOld, qPrintable(at));
         for (const auto &[name, bytes] : s)
-            QVERIFY2(name == kTgt || name.startsWith(kBak) || name.startsWith(u".veskfrontend-"_s), qPrintable(at));
+            QVERIFY2(name == kTgt || name.startsWith(kBak) || name.startsWith(u".veskfrontend-"_s),
+                     qPrintable(at));
 
         QTemporaryDir after;
         for (const auto &[name, bytes] : s)

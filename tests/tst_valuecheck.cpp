@@ -8,7 +8,8 @@
 using namespace vesk;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 int slotOf(const QString &key)
 {
@@ -20,7 +21,8 @@ int slotOf(const QString &key)
 
 } // namespace
 
-class TstValueCheck : public QObject {
+class TstValueCheck : public QObject
+{
     Q_OBJECT
 private slots:
     void everySettingHasItsKind();
@@ -55,27 +57,47 @@ void TstValueCheck::values_data()
         bool fits;
     } rows[] = {
         // An empty value leaves the setting out: never a problem.
-        {u"port", u"", true},          {u"vesk_debug", u"", true},
-        {u"vesk_debug", u"0", true},   {u"vesk_debug", u"1", true},      {u"vesk_debug", u" 1 ", true},
-        {u"vesk_debug", u"2", false},  {u"vesk_debug", u"yes", false},   {u"vesk_debug", u"01x", false},
-        {u"port", u"1", true},         {u"port", u"65535", true},        {u"port", u"0", false},
-        {u"port", u"65536", false},    {u"port", u"-1", false},          {u"port", u"+80", false},
-        {u"port", u"69 69", false},    {u"port", u"6969.0", false},      {u"port", u"\u0666", false},
-        {u"vesk_compression_level", u"0", true},  {u"vesk_compression_level", u"9", true},
+        {u"port", u"", true},
+        {u"vesk_debug", u"", true},
+        {u"vesk_debug", u"0", true},
+        {u"vesk_debug", u"1", true},
+        {u"vesk_debug", u" 1 ", true},
+        {u"vesk_debug", u"2", false},
+        {u"vesk_debug", u"yes", false},
+        {u"vesk_debug", u"01x", false},
+        {u"port", u"1", true},
+        {u"port", u"65535", true},
+        {u"port", u"0", false},
+        {u"port", u"65536", false},
+        {u"port", u"-1", false},
+        {u"port", u"+80", false},
+        {u"port", u"69 69", false},
+        {u"port", u"6969.0", false},
+        {u"port", u"\u0666", false},
+        {u"vesk_compression_level", u"0", true},
+        {u"vesk_compression_level", u"9", true},
         {u"vesk_compression_level", u"10", false},
-        {u"vesk_guest_access", u"127", true},     {u"vesk_guest_access", u"128", false},
-        {u"vesk_per_page", u"0", true},           {u"vesk_per_page", u"2147483647", true},
-        {u"vesk_per_page", u"2147483648", false}, {u"vesk_per_page", u"99999999999999999999", false},
-        {u"announce_interval", u"1800", true},    {u"announce_interval", u"30m", false},
-        {u"vesk_file_expires", u"1440", true},    {u"vesk_file_expires", u"1.5", false},
-        {u"allowed_dir", u"torrents/", true},     {u"allowed_dir", u"C:\\hello\\", true},
+        {u"vesk_guest_access", u"127", true},
+        {u"vesk_guest_access", u"128", false},
+        {u"vesk_per_page", u"0", true},
+        {u"vesk_per_page", u"2147483647", true},
+        {u"vesk_per_page", u"2147483648", false},
+        {u"vesk_per_page", u"99999999999999999999", false},
+        {u"announce_interval", u"1800", true},
+        {u"announce_interval", u"30m", false},
+        {u"vesk_file_expires", u"1440", true},
+        {u"vesk_file_expires", u"1.5", false},
+        {u"allowed_dir", u"torrents/", true},
+        {u"allowed_dir", u"C:\\hello\\", true},
         {u"allowed_dir", u"a\tb", false},
-        {u"dfile", u"dstate", true},              {u"dfile", u"state/", false},
+        {u"dfile", u"dstate", true},
+        {u"dfile", u"state/", false},
         {u"vesk_force_announce_url", u"http://t.example.org:6969/announce", true},
         {u"vesk_style_sheet", u"/file/style.css", true},
         {u"image_bar_fill", u"http://x.org/a b.png", false},
         {u"image_bar_fill", u"http://[::1", false},
-        {u"vesk_realm", u"anything at all", true}, {u"socket_timeout", u"soon", true},
+        {u"vesk_realm", u"anything at all", true},
+        {u"socket_timeout", u"soon", true},
     };
     for (const auto &r : rows)
         QTest::addRow("%s=%s", qPrintable(QString::fromUtf16(r.key)), qPrintable(QString::fromUtf16(r.value)))

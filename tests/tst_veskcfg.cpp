@@ -22,7 +22,8 @@ using namespace vesk;
 using namespace vesk::test;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 // Out of order, numbered out of order, with a line the editor does not know.
 const QByteArray kInput = "# note\r\nport = 6969\r\nvesk_tag2 = Anime|/a.png\r\nvesk_tag1 = Music|/m.png\r\n"
@@ -43,7 +44,8 @@ struct Run {
 };
 
 // The program as a user runs it: no display, its own home.
-Run veskcfg(const QStringList &args, const QString &folder, const QString &program = QStringLiteral(VESKCFG_PATH))
+Run veskcfg(const QStringList &args, const QString &folder,
+            const QString &program = QStringLiteral(VESKCFG_PATH))
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,7 +67,8 @@ Run veskcfg(const QStringList &args, const QString &folder, const QString &progr
 
 } // namespace
 
-class TstVeskcfg : public QObject {
+class TstVeskcfg : public QObject
+{
     Q_OBJECT
 private slots:
     void init();
@@ -85,7 +88,10 @@ private slots:
 private:
     QString cfg() const { return m_dir->filePath(u"vesk.cfg"_s); }
     QString backup() const { return m_dir->filePath(u"veskold.cfg"_s); }
-    Run run(QStringList args) { return veskcfg(QStringList{u"--file"_s, u"vesk.cfg"_s} + args, m_dir->path()); }
+    Run run(QStringList args)
+    {
+        return veskcfg(QStringList{u"--file"_s, u"vesk.cfg"_s} + args, m_dir->path());
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -106,40 +112,47 @@ void TstVeskcfg::edits_data()
     QTest::addColumn<QByteArray>("after"); // empty: the file as it was, and no backup
 
     const QString changed = u"changed\n"_s, unchanged = u"unchanged\n"_s;
-    QTest::newRow("set two") << QStringList{u"set"_s, u"port"_s, u"7000"_s, u"vesk_realm"_s, u"My Realm"_s} << 0
-                             << changed
+    QTest::newRow("set two") << QStringList{u"set"_s, u"port"_s, u"7000"_s, u"vesk_realm"_s, u"My Realm"_s}
+                             << 0 << changed
                              << saved("port = 7000\r\nvesk_debug = 0\r\nvesk_realm = My Realm\r\n", kTags);
     QTest::newRow("set, last wins") << QStringList{u"set"_s, u"port"_s, u"1"_s, u"port"_s, u"6969"_s} << 0
                                     << unchanged << QByteArray();
-    QTest::newRow("set same") << QStringList{u"set"_s, u"port"_s, u"6969"_s} << 0 << unchanged << QByteArray();
+    QTest::newRow("set same") << QStringList{u"set"_s, u"port"_s, u"6969"_s} << 0 << unchanged
+                              << QByteArray();
     QTest::newRow("set empty") << QStringList{u"set"_s, u"port"_s, u""_s} << 0 << changed
                                << saved("vesk_debug = 0\r\n", kTags);
-    QTest::newRow("set forced") << QStringList{u"--force"_s, u"set"_s, u"vesk_debug"_s, u"yes"_s} << 0 << changed
-                                << saved("port = 6969\r\nvesk_debug = yes\r\n", kTags);
+    QTest::newRow("set forced") << QStringList{u"--force"_s, u"set"_s, u"vesk_debug"_s, u"yes"_s} << 0
+                                << changed << saved("port = 6969\r\nvesk_debug = yes\r\n", kTags);
     QTest::newRow("unset") << QStringList{u"unset"_s, u"vesk_debug"_s, u"vesk_max_hops"_s} << 0 << changed
                            << saved("port = 6969\r\n", kTags);
-    QTest::newRow("unset absent") << QStringList{u"unset"_s, u"vesk_max_hops"_s} << 0 << unchanged << QByteArray();
-    QTest::newRow("add sorted") << QStringList{u"category"_s, u"add"_s, u"Books"_s, u"/b.png"_s} << 0 << changed
+    QTest::newRow("unset absent") << QStringList{u"unset"_s, u"vesk_max_hops"_s} << 0 << unchanged
+                                  << QByteArray();
+    QTest::newRow("add sorted") << QStringList{u"category"_s, u"add"_s, u"Books"_s, u"/b.png"_s} << 0
+                                << changed
                                 << saved(kSettings, "vesk_tag1 = Anime|/a.png\r\nvesk_tag2 = Books|/b.png\r\n"
                                                     "vesk_tag3 = Music|/m.png\r\n");
-    QTest::newRow("add duplicate") << QStringList{u"category"_s, u"add"_s, u"Music"_s, u"/m.png"_s} << 0 << changed
-                                   << saved(kSettings, "vesk_tag1 = Anime|/a.png\r\nvesk_tag2 = Music|/m.png\r\n"
-                                                       "vesk_tag3 = Music|/m.png\r\n");
+    QTest::newRow("add duplicate") << QStringList{u"category"_s, u"add"_s, u"Music"_s, u"/m.png"_s} << 0
+                                   << changed
+                                   << saved(kSettings,
+                                            "vesk_tag1 = Anime|/a.png\r\nvesk_tag2 = Music|/m.png\r\n"
+                                            "vesk_tag3 = Music|/m.png\r\n");
     QTest::newRow("delete") << QStringList{u"category"_s, u"delete"_s, u"Music"_s} << 0 << changed
                             << saved(kSettings, "vesk_tag1 = Anime|/a.png\r\n");
     // Read categories are sorted; a renamed one keeps its place, as in the
     // window's list.
-    QTest::newRow("rename") << QStringList{u"category"_s, u"rename"_s, u"Anime"_s, u"Zeta"_s, u"/z.png"_s} << 0
-                            << changed << saved(kSettings, "vesk_tag1 = Zeta|/z.png\r\nvesk_tag2 = Music|/m.png\r\n");
+    QTest::newRow("rename") << QStringList{u"category"_s, u"rename"_s, u"Anime"_s, u"Zeta"_s, u"/z.png"_s}
+                            << 0 << changed
+                            << saved(kSettings, "vesk_tag1 = Zeta|/z.png\r\nvesk_tag2 = Music|/m.png\r\n");
     QTest::newRow("rename same") << QStringList{u"category"_s, u"rename"_s, u"Music"_s, u"Music"_s} << 0
                                  << unchanged << QByteArray();
     QTest::newRow("delete missing") << QStringList{u"category"_s, u"delete"_s, u"music"_s} << 1 << QString()
                                     << QByteArray();
-    QTest::newRow("dry run") << QStringList{u"--dry-run"_s, u"set"_s, u"port"_s, u"7000"_s} << 0
-                             << u"@@ -1,5 +1,6 @@\n+port = 7000\n+vesk_debug = 0\n+vesk_tag1 = Anime|/a.png\n"
-                                "+vesk_tag2 = Music|/m.png\n # note\n-port = 6969\n-vesk_tag2 = Anime|/a.png\n"
-                                "-vesk_tag1 = Music|/m.png\n-vesk_debug = 0\n+\n"_s
-                             << QByteArray();
+    QTest::newRow("dry run")
+        << QStringList{u"--dry-run"_s, u"set"_s, u"port"_s, u"7000"_s} << 0
+        << u"@@ -1,5 +1,6 @@\n+port = 7000\n+vesk_debug = 0\n+vesk_tag1 = Anime|/a.png\n"
+           "+vesk_tag2 = Music|/m.png\n # note\n-port = 6969\n-vesk_tag2 = Anime|/a.png\n"
+           "-vesk_tag1 = Music|/m.png\n-vesk_debug = 0\n+\n"_s
+        << QByteArray();
     QTest::newRow("json") << QStringList{u"--json"_s, u"unset"_s, u"port"_s} << 0 << u"{\"changed\":true}\n"_s
                           << saved("vesk_debug = 0\r\n", kTags);
 }
@@ -162,7 +175,8 @@ void TstVeskcfg::edits()
         QCOMPARE(readBytes(backup()), kInput);
         // Again: nothing left to do.
         if (args.contains(u"set"_s) || args.contains(u"unset"_s))
-            QCOMPARE(run(args).out, args.contains(u"--json"_s) ? u"{\"changed\":false}\n"_s : u"unchanged\n"_s);
+            QCOMPARE(run(args).out,
+                     args.contains(u"--json"_s) ? u"{\"changed\":false}\n"_s : u"unchanged\n"_s);
     }
 }
 
@@ -175,7 +189,8 @@ void TstVeskcfg::reads_data()
     QTest::newRow("get unset") << QStringList{u"get"_s, u"vesk_realm"_s} << 1 << QString();
     QTest::newRow("get json") << QStringList{u"get"_s, u"vesk_realm"_s, u"--json"_s} << 1
                               << u"{\"key\":\"vesk_realm\",\"value\":null}\n"_s;
-    QTest::newRow("categories") << QStringList{u"categories"_s} << 0 << u"1\tAnime\t/a.png\n2\tMusic\t/m.png\n"_s;
+    QTest::newRow("categories") << QStringList{u"categories"_s} << 0
+                                << u"1\tAnime\t/a.png\n2\tMusic\t/m.png\n"_s;
     QTest::newRow("check fine") << QStringList{u"check"_s} << 0 << QString();
     QTest::newRow("explain") << QStringList{u"explain"_s, u"port"_s} << 0
                              << u"port (Port, Number Options tab; number 1-65535)\n"
@@ -200,7 +215,8 @@ void TstVeskcfg::reads()
     if (QTest::currentDataTag() != "get"_ba)
         return;
     // Once: the listing in JSON, a file with bad values, the licence.
-    const QJsonObject list = QJsonDocument::fromJson(run({u"list"_s, u"--all"_s, u"--json"_s}).out.toUtf8()).object();
+    const QJsonObject list =
+        QJsonDocument::fromJson(run({u"list"_s, u"--all"_s, u"--json"_s}).out.toUtf8()).object();
     QCOMPARE(list[u"settings"_s].toArray().size(), 72);
     QCOMPARE(list[u"categories"_s].toArray().size(), 2);
     QCOMPARE(list[u"otherLines"_s].toInt(), 1);
@@ -281,7 +297,8 @@ void TstVeskcfg::failedSaveKeepsFiles()
     files.failOn({FaultyFiles::Op(op), 1, -1, {}, u"No space left on device"_s, ENOSPC});
     QString out, err;
     QTextStream o(&out), e(&err);
-    const int code = cli::run({u"veskcfg"_s, u"--file"_s, cfg(), u"set"_s, u"port"_s, u"7000"_s}, {files, {}}, o, e);
+    const int code =
+        cli::run({u"veskcfg"_s, u"--file"_s, cfg(), u"set"_s, u"port"_s, u"7000"_s}, {files, {}}, o, e);
     QVERIFY(files.faultFired());
     QCOMPARE(code, 1);
     QVERIFY(out.isEmpty());
@@ -321,8 +338,9 @@ void TstVeskcfg::unifiedDiff_data()
     QTest::newRow("same") << u"a b"_s << u"a b"_s << QString();
     QTest::newRow("from nothing") << QString() << u"a"_s << u"@@ -0,0 +1 @@\n+a\n"_s;
     QTest::newRow("to nothing") << u"a b"_s << QString() << u"@@ -1,2 +0,0 @@\n-a\n-b\n"_s;
-    QTest::newRow("joined") << u"a b c d e f g h i j k l m"_s << u"X a b c d e F g h i j k l"_s
-                            << u"@@ -1,13 +1,13 @@\n+X\n a\n b\n c\n d\n e\n-f\n+F\n g\n h\n i\n j\n k\n l\n-m\n"_s;
+    QTest::newRow("joined")
+        << u"a b c d e f g h i j k l m"_s << u"X a b c d e F g h i j k l"_s
+        << u"@@ -1,13 +1,13 @@\n+X\n a\n b\n c\n d\n e\n-f\n+F\n g\n h\n i\n j\n k\n l\n-m\n"_s;
     QTest::newRow("apart") << u"a b c d e f g h i j k l m n"_s << u"a B c d e f g h i j k l M n"_s
                            << u"@@ -1,5 +1,5 @@\n a\n-b\n+B\n c\n d\n e\n"
                               "@@ -10,5 +10,5 @@\n j\n k\n l\n-m\n+M\n n\n"_s;

@@ -9,7 +9,8 @@
 using namespace vesk;
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 QStringList fileLines(const QString &text)
 {
@@ -35,7 +36,8 @@ int indexOfPrefix(const QStringList &lines, const QString &prefix)
 
 } // namespace
 
-class TstWriter : public QObject {
+class TstWriter : public QObject
+{
     Q_OBJECT
 private slots:
     void sortedOrder();
@@ -65,7 +67,9 @@ void TstWriter::sortedOrder()
     valueOf(c, u"allowed_dir") = u"/t"_s;
     valueOf(c, u"vesk_allow_search") = u"1"_s;
     valueOf(c, u"dfile") = u"d"_s;
-    QCOMPARE(composeText(c), u"allowed_dir = /t\r\ndfile = d\r\nport = 6969\r\nvesk_allow_search = 1\r\nvesk_realm = r\r\n"_s);
+    QCOMPARE(
+        composeText(c),
+        u"allowed_dir = /t\r\ndfile = d\r\nport = 6969\r\nvesk_allow_search = 1\r\nvesk_realm = r\r\n"_s);
 }
 
 void TstWriter::categoryLinesStandTogether()
@@ -81,7 +85,8 @@ void TstWriter::categoryLinesStandTogether()
     const int tagFile = lines.indexOf(u"vesk_tag_file = v"_s);
     const int first = indexOfPrefix(lines, u"vesk_tag1 "_s);
     QVERIFY(style >= 0 && upload >= 0 && tagFile >= 0 && first >= 0);
-    QCOMPARE(lines.mid(first, 3), (QStringList{u"vesk_tag1 = a|1"_s, u"vesk_tag2 = b|2"_s, u"vesk_tag3 = c|3"_s}));
+    QCOMPARE(lines.mid(first, 3),
+             (QStringList{u"vesk_tag1 = a|1"_s, u"vesk_tag2 = b|2"_s, u"vesk_tag3 = c|3"_s}));
     QVERIFY(style < first && first + 3 <= upload);
     // The tag file setting sits right beside the group, on one side.
     QVERIFY(tagFile == first - 1 || tagFile == first + 3);
@@ -97,12 +102,11 @@ void TstWriter::twelveCategories()
         c.categories.push_back({u"c%1"_s.arg(i, 2, 10, QLatin1Char('0')), u"i"_s});
     valueOf(c, u"port") = u"1"_s;
     valueOf(c, u"vesk_realm") = u"r"_s;
-    const QStringList expected = {
-        u"port = 1"_s,
-        u"vesk_realm = r"_s,
-        u"vesk_tag1 = c01|i"_s, u"vesk_tag10 = c10|i"_s, u"vesk_tag11 = c11|i"_s, u"vesk_tag12 = c12|i"_s,
-        u"vesk_tag2 = c02|i"_s, u"vesk_tag3 = c03|i"_s, u"vesk_tag4 = c04|i"_s, u"vesk_tag5 = c05|i"_s,
-        u"vesk_tag6 = c06|i"_s, u"vesk_tag7 = c07|i"_s, u"vesk_tag8 = c08|i"_s, u"vesk_tag9 = c09|i"_s};
+    const QStringList expected = {u"port = 1"_s,           u"vesk_realm = r"_s,     u"vesk_tag1 = c01|i"_s,
+                                  u"vesk_tag10 = c10|i"_s, u"vesk_tag11 = c11|i"_s, u"vesk_tag12 = c12|i"_s,
+                                  u"vesk_tag2 = c02|i"_s,  u"vesk_tag3 = c03|i"_s,  u"vesk_tag4 = c04|i"_s,
+                                  u"vesk_tag5 = c05|i"_s,  u"vesk_tag6 = c06|i"_s,  u"vesk_tag7 = c07|i"_s,
+                                  u"vesk_tag8 = c08|i"_s,  u"vesk_tag9 = c09|i"_s};
     QCOMPARE(fileLines(composeText(c)), expected);
 }
 
@@ -201,20 +205,23 @@ void TstWriter::unencodableText_data()
     QTest::addColumn<QStringList>("named");
     const int latin1 = int(Encoding::Latin1);
     const int utf8 = int(Encoding::Utf8);
-    QTest::newRow("euro in a setting") << latin1 << 0 << u"5 €"_s
-                                       << QStringList{u"\"Realm\""_s, u"vesk_realm"_s, u"ISO-8859-1"_s};
+    QTest::newRow("euro in a setting")
+        << latin1 << 0 << u"5 €"_s << QStringList{u"\"Realm\""_s, u"vesk_realm"_s, u"ISO-8859-1"_s};
     QTest::newRow("euro in a name") << latin1 << 1 << u"€uro"_s << QStringList{u"€uro"_s};
     QTest::newRow("euro in an image") << latin1 << 2 << u"€.png"_s << QStringList{u"Films"_s};
     QTest::newRow("euro in the Raw text") << latin1 << 3 << u"# €"_s << QStringList{u"Raw"_s};
-    QTest::newRow("lone surrogate") << utf8 << 0 << QString(QChar(0xD800)) << QStringList{u"\"Realm\""_s, u"vesk_realm"_s};
+    QTest::newRow("lone surrogate") << utf8 << 0 << QString(QChar(0xD800))
+                                    << QStringList{u"\"Realm\""_s, u"vesk_realm"_s};
     // A break would make a line of its own, read back as another setting or
     // category; a "|" would cut the name when read back.
     QTest::newRow("LF in a setting") << utf8 << 0 << u"1\nvesk_tag99 = Injected|x"_s
                                      << QStringList{u"\"Realm\""_s, u"vesk_realm"_s, u"line break"_s};
-    QTest::newRow("CR in a setting") << utf8 << 0 << u"1\rport = 1"_s << QStringList{u"vesk_realm"_s, u"line break"_s};
+    QTest::newRow("CR in a setting") << utf8 << 0 << u"1\rport = 1"_s
+                                     << QStringList{u"vesk_realm"_s, u"line break"_s};
     QTest::newRow("bar in a name") << utf8 << 1 << u"a|b"_s << QStringList{u"a|b"_s, u"\"|\""_s};
     QTest::newRow("LF in a name") << utf8 << 1 << u"a\nb"_s << QStringList{u"line break"_s};
-    QTest::newRow("CR LF in an image") << utf8 << 2 << u"f.png\r\nport = 1"_s << QStringList{u"Films"_s, u"line break"_s};
+    QTest::newRow("CR LF in an image")
+        << utf8 << 2 << u"f.png\r\nport = 1"_s << QStringList{u"Films"_s, u"line break"_s};
 }
 
 void TstWriter::unencodableText()
@@ -249,7 +256,8 @@ void TstWriter::tooLargeToOpenAgain()
     QCOMPARE(composeConfig(c, 2002)->size(), 2002);
     const Result<QByteArray> r = composeConfig(c, 2001);
     QVERIFY(!r);
-    QVERIFY2(r.reason().contains(u"2002 bytes"_s) && r.reason().contains(u"2001 bytes"_s), qPrintable(r.reason()));
+    QVERIFY2(r.reason().contains(u"2002 bytes"_s) && r.reason().contains(u"2001 bytes"_s),
+             qPrintable(r.reason()));
 }
 
 void TstWriter::latin1FileKeepsLatin1()
@@ -263,7 +271,8 @@ void TstWriter::latin1FileKeepsLatin1()
     QVERIFY2(r, qPrintable(r.reason()));
     QCOMPARE(*r, QByteArray("vesk_realm = caf\xE9\r\nvesk_tag1 = \xD1|\xFC\r\n# \xFF\r\n"));
     c.encoding = Encoding::Utf8;
-    QCOMPARE(*composeConfig(c), QByteArray("vesk_realm = caf\xC3\xA9\r\nvesk_tag1 = \xC3\x91|\xC3\xBC\r\n# \xC3\xBF\r\n"));
+    QCOMPARE(*composeConfig(c),
+             QByteArray("vesk_realm = caf\xC3\xA9\r\nvesk_tag1 = \xC3\x91|\xC3\xBC\r\n# \xC3\xBF\r\n"));
 }
 
 void TstWriter::backupPath_data()

@@ -17,7 +17,8 @@
 #include <QStringList>
 #include <QTest>
 
-namespace vesk::test {
+namespace vesk::test
+{
 
 inline QString buttonsName(Buttons b)
 {
@@ -98,10 +99,10 @@ inline QString readFailedMessage(const QString &path,
                                  const QString &reason = QStringLiteral("No such file or directory"))
 {
     return message(QStringLiteral("ERROR"),
-                   QStringLiteral("Could not find the cfg file at ") + path +
-                       QStringLiteral(" or that file contains some type o really bad errors.  Please give "
-                                      "me a working cfg file\n\nReason: ") +
-                       reason,
+                   QStringLiteral("Could not find the cfg file at ") + path
+                       + QStringLiteral(" or that file contains some type o really bad errors.  Please give "
+                                        "me a working cfg file\n\nReason: ")
+                       + reason,
                    Buttons::Ok, Icon::Critical);
 }
 

@@ -4,9 +4,13 @@
 
 // The resources live in a static library; naming their initialiser here
 // keeps the linker from dropping them.
-static void initResources() { Q_INIT_RESOURCE(veskfrontend); }
+static void initResources()
+{
+    Q_INIT_RESOURCE(veskfrontend);
+}
 
-namespace vesk {
+namespace vesk
+{
 
 QIcon applicationIcon()
 {

@@ -2,7 +2,8 @@
 
 #include <QIcon>
 
-namespace vesk {
+namespace vesk
+{
 
 // The program's icon, from the sizes compiled into the executable, so a
 // copy on its own still shows it.

@@ -4,8 +4,8 @@
 #include "toolkit/singleline.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QCloseEvent>
+#include <QDir>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QPointer>
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 QMessageBox::StandardButton toStandard(Answer a)
 {
@@ -30,7 +32,8 @@ QMessageBox::StandardButton toStandard(Answer a)
 // Gives the keyboard back to the window that had it once a prompt closes.
 // A window manager does this by itself; without one the keyboard would go
 // nowhere and the window's shortcuts would stop working.
-class KeyboardReturns {
+class KeyboardReturns
+{
 public:
     // Without a window manager the window that a closing prompt activated
     // may not be active yet when the next prompt opens; the main window is
@@ -57,7 +60,8 @@ private:
 // A message box that Escape and its close button withdraw. Qt makes No the
 // escape button of a Yes/No box, so dismissing "Save changes?" would answer
 // No and end the program without saving.
-class WithdrawableBox : public QMessageBox {
+class WithdrawableBox : public QMessageBox
+{
 public:
     using QMessageBox::QMessageBox;
     bool withdrawn() const { return m_withdrawn; }
@@ -91,8 +95,8 @@ private:
 
 } // namespace
 
-Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
-                             const QString &title, Answer defaultButton)
+Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,
+                             Answer defaultButton)
 {
     QMessageBox::StandardButtons set;
     switch (buttons) {
@@ -101,8 +105,8 @@ Answer QtToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon,
     case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
     const KeyboardReturns keyboard;
-    WithdrawableBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
-                    prompt, set, keyboard.window());
+    WithdrawableBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title, prompt,
+                        set, keyboard.window());
     // Texts from files and paths are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     if (buttons != Buttons::Ok)
@@ -144,9 +148,15 @@ const DataFolders &QtToolkit::dataFolders()
     return *m_dataFolders;
 }
 
-QString QtToolkit::dataFolder() { return dataFolders().read; }
+QString QtToolkit::dataFolder()
+{
+    return dataFolders().read;
+}
 
-QString QtToolkit::writableDataFolder() { return dataFolders().write; }
+QString QtToolkit::writableDataFolder()
+{
+    return dataFolders().write;
+}
 
 void QtToolkit::end()
 {

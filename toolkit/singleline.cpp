@@ -3,12 +3,15 @@
 #include <QLineEdit>
 #include <QValidator>
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // A validator may rewrite what it is given, and QLineEdit takes the result
 // on every path that changes its text, so one place covers them all.
-class SingleLineValidator : public QValidator {
+class SingleLineValidator : public QValidator
+{
 public:
     using QValidator::QValidator;
     State validate(QString &input, int &pos) const override
@@ -39,6 +42,9 @@ public:
 
 } // namespace
 
-void keepSingleLine(QLineEdit *box) { box->setValidator(new SingleLineValidator(box)); }
+void keepSingleLine(QLineEdit *box)
+{
+    box->setValidator(new SingleLineValidator(box));
+}
 
 } // namespace vesk

@@ -2,7 +2,8 @@
 
 class QLineEdit;
 
-namespace vesk {
+namespace vesk
+{
 
 // Keeps a line box to one line: every line break that reaches it (a paste,
 // a drop, a program setting its text) becomes one space. A value that kept

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace vesk {
+namespace vesk
+{
 
 class FileAccess;
 
@@ -12,7 +13,8 @@ enum class Answer { Ok, Yes, No, Cancel };
 
 // The editor's boundary to the platform: the prompts it shows, where it
 // lives, its files and how it ends. Tests put a scripted double here.
-class Toolkit {
+class Toolkit
+{
 public:
     virtual ~Toolkit() = default;
 
@@ -20,11 +22,10 @@ public:
     // A question closed by Escape or by its frame's close button answers
     // Cancel, also when it shows no Cancel button: the question is withdrawn,
     // never answered No, so dismissing it cannot throw work away.
-    virtual Answer messageBox(const QString &prompt, Buttons buttons, Icon icon,
-                              const QString &title, Answer defaultButton = Answer::Yes) = 0;
+    virtual Answer messageBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,
+                              Answer defaultButton = Answer::Yes) = 0;
     // Modal input box of one line; returns the empty text on Cancel.
-    virtual QString inputBox(const QString &prompt, const QString &title,
-                             const QString &defaultText) = 0;
+    virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) = 0;
     // Folder of the program, without a trailing separator.
     virtual QString appFolder() = 0;
     // Folder the location file is read from: the program's own, or the

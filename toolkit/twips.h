@@ -3,11 +3,13 @@
 #include <QRect>
 #include <QtMath>
 
-namespace vesk {
+namespace vesk
+{
 
 // Positions are laid out in twips (1440 to the inch) and turned into logical
 // pixels at the screen's logical DPI, so the window scales with the screen.
-class Twips {
+class Twips
+{
 public:
     explicit Twips(qreal dpi = 96.0) : m_dpi(dpi) {}
     int px(int twips) const { return qRound(twips * m_dpi / 1440.0); }

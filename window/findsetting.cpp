@@ -11,7 +11,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
+namespace vesk
+{
 
 FindSetting::FindSetting(Toolkit &toolkit, MainWindow &window)
     : QObject(&window), m_toolkit(toolkit), m_window(window)
@@ -19,14 +20,17 @@ FindSetting::FindSetting(Toolkit &toolkit, MainWindow &window)
     setObjectName(u"findSetting"_s);
 }
 
-std::span<const int> FindSetting::searchOrder() { return slotsInStripOrder(); }
+std::span<const int> FindSetting::searchOrder()
+{
+    return slotsInStripOrder();
+}
 
 bool FindSetting::matches(int slot, const QString &text)
 {
     const Setting *s = catalogue::setting(slot);
     return s
-        && (s->caption.contains(text, Qt::CaseInsensitive) || s->key.contains(text, Qt::CaseInsensitive)
-            || s->help.contains(text, Qt::CaseInsensitive));
+           && (s->caption.contains(text, Qt::CaseInsensitive) || s->key.contains(text, Qt::CaseInsensitive)
+               || s->help.contains(text, Qt::CaseInsensitive));
 }
 
 int FindSetting::currentSlot() const
@@ -54,7 +58,8 @@ void FindSetting::findNext()
     searchFrom(m_current < 0 ? 0 : size_t(m_current) + 1);
     // Find Next that lands where it was tells so, rather than nothing.
     if (before >= 0 && m_current == before)
-        m_toolkit.messageBox(u"No other setting matches "_s + m_last, Buttons::Ok, Icon::None, u"Find Setting"_s);
+        m_toolkit.messageBox(u"No other setting matches "_s + m_last, Buttons::Ok, Icon::None,
+                             u"Find Setting"_s);
 }
 
 void FindSetting::searchFrom(size_t start)

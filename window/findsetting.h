@@ -5,14 +5,16 @@
 
 #include <span>
 
-namespace vesk {
+namespace vesk
+{
 
 class MainWindow;
 class Toolkit;
 
 // Find Setting and Find Next: look a setting up by caption, key or words
 // from its help text, and show it where it sits in the window.
-class FindSetting : public QObject {
+class FindSetting : public QObject
+{
     Q_OBJECT
 public:
     FindSetting(Toolkit &toolkit, MainWindow &window);

@@ -1,6 +1,7 @@
 #include "window/helpline.h"
 
-namespace vesk {
+namespace vesk
+{
 
 HelpLine::HelpLine(QWidget *parent) : QLabel(parent)
 {

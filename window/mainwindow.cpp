@@ -2,12 +2,12 @@
 
 #include "categories/addcategory.h"
 #include "categories/categorydialog.h"
-#include "config/categorylist.h"
 #include "config/catalogue.h"
+#include "config/categorylist.h"
 #include "config/configfile.h"
+#include "config/fileaccess.h"
 #include "config/locationfile.h"
 #include "config/safesave.h"
-#include "config/fileaccess.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -37,11 +37,12 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
-const QString kOpeningHelp =
-    u"Move your mouse over any of the values or labels and see what they are for."_s;
+const QString kOpeningHelp = u"Move your mouse over any of the values or labels and see what they are for."_s;
 const QString kYesNoNote = u"For all yes or no options, 1 = yes and 0 = no"_s;
 
 // Where the rows of a setting tab sit, in twips from the tab control's corner.
@@ -105,7 +106,10 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     buildFocusOrder();
 }
 
-MainWindow::~MainWindow() { delete m_categoryDialog; }
+MainWindow::~MainWindow()
+{
+    delete m_categoryDialog;
+}
 
 QLineEdit *MainWindow::valueBox(int slot) const
 {
@@ -118,7 +122,10 @@ RawTextEdit *MainWindow::rawText() const
     return m_rawText;
 }
 
-QWidget *MainWindow::page(Page p) const { return m_tabs->page(int(p)); }
+QWidget *MainWindow::page(Page p) const
+{
+    return m_tabs->page(int(p));
+}
 
 QLabel *MainWindow::captionLabel(int slot) const
 {
@@ -189,9 +196,9 @@ void MainWindow::buildSettingPages()
     // by buildOtherPages().
     // Object names as the pages have always had; setting pages take their
     // captions from the catalogue.
-    const char *const objectNames[kPageCount] = {"AllowOptions", "DisplayOptions", "NumberOptions",
-                                                 "Times", "FilesDirectories", "Categories",
-                                                 "MiscOptions", "Raw", "About"};
+    const char *const objectNames[kPageCount] = {
+        "AllowOptions", "DisplayOptions", "NumberOptions", "Times", "FilesDirectories",
+        "Categories",   "MiscOptions",    "Raw",           "About"};
     for (int p = 0; p < kPageCount; ++p) {
         const SettingPage *sp = settingPageAt(p);
         const QString caption = sp                            ? catalogue::tabCaption(sp->tab)
@@ -293,7 +300,8 @@ void MainWindow::buildOtherPages()
     m_categoryView->setUniformItemSizes(true); // keeps long lists fast
     m_categoryView->setAccessibleName(u"Categories"_s);
     m_categoryView->installEventFilter(this);
-    connect(m_categoryView, &QListView::doubleClicked, this, [this](const QModelIndex &i) { openCategoryDialog(i.row()); });
+    connect(m_categoryView, &QListView::doubleClicked, this,
+            [this](const QModelIndex &i) { openCategoryDialog(i.row()); });
 
     // Raw
     QWidget *raw = page(Page::Raw);
@@ -331,14 +339,15 @@ void MainWindow::buildOtherPages()
         l->setGeometry(r);
         return l;
     };
-    aboutLabel("helplabel_0", u"VESK Frontend for VESK version 7.4b2"_s, tw.rect(1440, 1200, 5655, 495),
-               13.5, true);
+    aboutLabel("helplabel_0", u"VESK Frontend for VESK version 7.4b2"_s, tw.rect(1440, 1200, 5655, 495), 13.5,
+               true);
     aboutLabel("Label9", u"By the VESK Frontend authors, for the VESK 7.4 tracker edition"_s,
                tw.rect(1560, 1920, 5175, 255), 9.75, false);
     aboutLabel("Label8", u"Version 4.0"_s, tw.rect(2640, 2640, 2895, 255), 9.75, false);
-    aboutLabel("Label5",
-               u"Thanks to the icon's artist, the tracker's authors and the makers of its edition, the inventor of the BitTorrent protocol, and the torrent community that tested it all."_s,
-               tw.rect(2280, 5160, 3855, 975), 0, false);
+    aboutLabel(
+        "Label5",
+        u"Thanks to the icon's artist, the tracker's authors and the makers of its edition, the inventor of the BitTorrent protocol, and the torrent community that tested it all."_s,
+        tw.rect(2280, 5160, 3855, 975), 0, false);
 }
 
 void MainWindow::buildMenu()
@@ -361,11 +370,12 @@ void MainWindow::buildMenu()
     add("menExit", u"E&xit without save"_s, QKeySequence(u"Ctrl+X"_s), [this] { exitWithoutSave(); });
 
     // Page switching from anywhere in the window, as tabbed programs do.
-    const std::pair<QKeySequence, int> pageKeys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
-                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
-                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
-                                                     {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
-                                                     {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    const std::pair<QKeySequence, int> pageKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
     for (const auto &[key, step] : pageKeys) {
         auto *a = new QAction(this);
         a->setShortcut(key);
@@ -416,7 +426,8 @@ bool MainWindow::focusNextPrevChild(bool next)
     // control to the front, as the order runs across the tabs.
     QWidget *current = focusWidget();
     auto it = std::find(m_focusOrder.begin(), m_focusOrder.end(), current);
-    if (it == m_focusOrder.end() || !current->isVisible() || (m_categoryDialog && m_categoryDialog->isVisible()))
+    if (it == m_focusOrder.end() || !current->isVisible()
+        || (m_categoryDialog && m_categoryDialog->isVisible()))
         return QMainWindow::focusNextPrevChild(next);
     if (next && current == m_tabs->tabBar()) {
         // From the strip, into the page it shows.
@@ -433,7 +444,8 @@ bool MainWindow::focusNextPrevChild(bool next)
     return true;
 }
 
-namespace {
+namespace
+{
 
 // Focus the user moved: not the window's own first focus, nor focus coming
 // back when the window is activated again, which would replace the line.
@@ -443,7 +455,7 @@ bool isKeyboardFocus(const QEvent *event)
         return false;
     const Qt::FocusReason r = static_cast<const QFocusEvent *>(event)->reason();
     return r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason
-        || r == Qt::MouseFocusReason;
+           || r == Qt::MouseFocusReason;
 }
 
 } // namespace
@@ -494,7 +506,10 @@ void MainWindow::switchPage(int step)
         m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
-void MainWindow::showHelp(int slot) { m_helpLine->setHelp(helpWithProblem(slot, valueBox(slot))); }
+void MainWindow::showHelp(int slot)
+{
+    m_helpLine->setHelp(helpWithProblem(slot, valueBox(slot)));
+}
 
 void MainWindow::showEvent(QShowEvent *event)
 {
@@ -584,10 +599,11 @@ bool MainWindow::openConfig(const QString &path)
 {
     Result<ConfigFile> loaded = readConfigFile(m_toolkit.files(), path);
     if (!loaded) {
-        m_toolkit.messageBox(u"Could not find the cfg file at "_s + path
-                                 + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
-                                 + u"\n\nReason: "_s + loaded.reason(),
-                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
+        m_toolkit.messageBox(
+            u"Could not find the cfg file at "_s + path
+                + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
+                + u"\n\nReason: "_s + loaded.reason(),
+            Buttons::Ok, Icon::Critical, u"ERROR"_s);
         return false;
     }
     // Only a file that was read replaces what the window shows.
@@ -620,9 +636,9 @@ void MainWindow::changeCfgLocation()
     if (answer.isEmpty())
         return;
     if (m_changed) {
-        const Answer a = m_toolkit.messageBox(
-            u"Would you like to save the cfg file before opening another one?"_s, Buttons::YesNoCancel,
-            Icon::None, u"Save changes?"_s, Answer::Yes);
+        const Answer a =
+            m_toolkit.messageBox(u"Would you like to save the cfg file before opening another one?"_s,
+                                 Buttons::YesNoCancel, Icon::None, u"Save changes?"_s, Answer::Yes);
         if (a != Answer::Yes && a != Answer::No)
             return;
         if (a == Answer::Yes && !save())
@@ -637,8 +653,8 @@ void MainWindow::changeCfgLocation()
             recordLocation(path);
             return;
         }
-        answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s, u"Change cfg Location"_s,
-                                    answer);
+        answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
+                                    u"Change cfg Location"_s, answer);
         if (answer.isEmpty())
             return;
     }
@@ -662,8 +678,8 @@ ConfigContent MainWindow::content() const
 bool MainWindow::save()
 {
     auto failed = [&](const QString &reason) {
-        m_toolkit.messageBox(u"Could not save the cfg file at "_s + m_configPath + u": "_s + reason, Buttons::Ok,
-                             Icon::Critical, u"ERROR"_s);
+        m_toolkit.messageBox(u"Could not save the cfg file at "_s + m_configPath + u": "_s + reason,
+                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
         return false;
     };
     // A save that runs out of memory fails like any other: the editor
@@ -671,9 +687,10 @@ bool MainWindow::save()
     try {
         // Another program's edits are overwritten only when the user says so.
         if (changedOnDisk(m_toolkit.files(), m_configPath, m_diskStamp)
-            && m_toolkit.messageBox(u"The cfg file at "_s + m_configPath
-                                        + u" was changed by another program since it was loaded.  Overwrite it?"_s,
-                                    Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
+            && m_toolkit.messageBox(
+                   u"The cfg file at "_s + m_configPath
+                       + u" was changed by another program since it was loaded.  Overwrite it?"_s,
+                   Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
                    != Answer::Yes)
             return false;
         const Result<QByteArray> composed = composeConfig(content());
@@ -717,7 +734,10 @@ bool MainWindow::saveAndQuit()
     return quit();
 }
 
-void MainWindow::exitWithoutSave() { end(); }
+void MainWindow::exitWithoutSave()
+{
+    end();
+}
 
 void MainWindow::end()
 {

@@ -17,7 +17,8 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 
-namespace vesk {
+namespace vesk
+{
 
 class CategoryDialog;
 class CategoryList;
@@ -29,7 +30,8 @@ struct ConfigData;
 // The editor's window: every setting of the catalogue as a caption and a
 // value box on its tab, the categories, the lines the editor does not know,
 // the help line, and the commands that load, save and quit.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow
+{
     Q_OBJECT
 public:
     explicit MainWindow(Toolkit &toolkit, QWidget *parent = nullptr);
@@ -113,7 +115,6 @@ private:
     bool m_bom = false;
     // The file on disk as last read or saved, to catch other programs' edits.
     DiskStamp m_diskStamp;
-
 
     TabControl *m_tabs = nullptr;
     std::array<QLineEdit *, catalogue::kSlotCount> m_boxes{};

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-namespace vesk {
+namespace vesk
+{
 
 std::span<const int> slotsInStripOrder()
 {

@@ -4,10 +4,21 @@
 
 #include <span>
 
-namespace vesk {
+namespace vesk
+{
 
 // The main window's pages, in the order of the tab strip.
-enum class Page { AllowOptions, DisplayOptions, NumberOptions, Times, FilesDirectories, Categories, Misc, Raw, About };
+enum class Page {
+    AllowOptions,
+    DisplayOptions,
+    NumberOptions,
+    Times,
+    FilesDirectories,
+    Categories,
+    Misc,
+    Raw,
+    About
+};
 inline constexpr int kPageCount = int(Page::About) + 1;
 
 // The page that shows a tab of settings.
@@ -25,9 +36,8 @@ constexpr Page pageOf(Tab tab)
 }
 
 // The setting tabs in the order the strip shows them.
-inline constexpr Tab kTabsInStripOrder[] = {Tab::AllowOptions,     Tab::DisplayOptions,
-                                            Tab::NumberOptions,    Tab::Times,
-                                            Tab::FilesDirectories, Tab::Misc};
+inline constexpr Tab kTabsInStripOrder[] = {Tab::AllowOptions, Tab::DisplayOptions,   Tab::NumberOptions,
+                                            Tab::Times,        Tab::FilesDirectories, Tab::Misc};
 
 // Every setting slot as the pages show them: page by page along the strip,
 // down each page's rows. Find Setting searches in this order, and the Tab

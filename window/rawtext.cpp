@@ -6,8 +6,10 @@
 #include <iterator>
 #include <vector>
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // The text box keeps these as document structure, not as text: a paragraph
 // separator turns into a line break and the frame markers vanish. While the

@@ -3,7 +3,8 @@
 #include <QPlainTextEdit>
 #include <QString>
 
-namespace vesk {
+namespace vesk
+{
 
 // The Raw tab's text: the lines of the file the editor does not know, which
 // the user may edit and add to.
@@ -12,7 +13,8 @@ namespace vesk {
 // cannot hold a few characters exactly, and a big file's text is only put
 // into the box when the tab first shows it (a text box costs about 10 µs a
 // line, which would hold a big file's window back for seconds).
-class RawTextEdit : public QPlainTextEdit {
+class RawTextEdit : public QPlainTextEdit
+{
     Q_OBJECT
 public:
     explicit RawTextEdit(QWidget *parent = nullptr);

@@ -1,7 +1,7 @@
 #include "window/reviewchanges.h"
 
-#include "config/textcodec.h"
 #include "config/fileaccess.h"
+#include "config/textcodec.h"
 #include "window/valuemarks.h"
 
 #include <QDialogButtonBox>
@@ -18,8 +18,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 std::vector<QString> splitLines(QStringView text)
 {
@@ -31,7 +33,8 @@ std::vector<QString> splitLines(QStringView text)
 // The diff text with its lines coloured across the whole width. The
 // colours are painted for the visible lines only, so a diff of any length
 // costs nothing to colour.
-class DiffView : public QPlainTextEdit {
+class DiffView : public QPlainTextEdit
+{
 public:
     using QPlainTextEdit::QPlainTextEdit;
     bool showsDiff = false;
@@ -145,7 +148,8 @@ void ReviewChangesDialog::showChanges(const QString &path, const ReviewSides &si
     if (!sides.note.isEmpty())
         notes << sides.note;
     if (diff.unmatched)
-        notes << u"The changed part is too large to match line by line, so it is shown removed and added whole."_s;
+        notes
+            << u"The changed part is too large to match line by line, so it is shown removed and added whole."_s;
     m_note->setText(notes.join(u'\n'));
 
     auto *view = static_cast<DiffView *>(m_view);
@@ -160,7 +164,8 @@ void ReviewChangesDialog::showChanges(const QString &path, const ReviewSides &si
     for (size_t i = 0; i < shown; ++i)
         text << diff.lines[i].text;
     if (shown < diff.lines.size()) {
-        const QString cut = u"Only the first %1 of %2 lines of the changes are shown."_s.arg(shown).arg(diff.lines.size());
+        const QString cut =
+            u"Only the first %1 of %2 lines of the changes are shown."_s.arg(shown).arg(diff.lines.size());
         text << u"... "_s + cut;
         notes << cut;
         m_note->setText(notes.join(u'\n'));

@@ -12,7 +12,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace vesk {
+namespace vesk
+{
 
 class FileAccess;
 
@@ -30,7 +31,8 @@ struct ReviewSides {
 ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigContent &content);
 
 // The Review Changes window: read-only, closed by Close or Escape.
-class ReviewChangesDialog : public QDialog {
+class ReviewChangesDialog : public QDialog
+{
     Q_OBJECT
 public:
     explicit ReviewChangesDialog(QWidget *parent = nullptr);

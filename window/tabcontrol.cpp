@@ -3,10 +3,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionTab>
-#include <QStylePainter>
 #include <QStyleOptionTabWidgetFrame>
+#include <QStylePainter>
 
-namespace vesk {
+namespace vesk
+{
 
 QSize FittedTabBar::tabSizeHint(int index) const
 {

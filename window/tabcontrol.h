@@ -5,11 +5,13 @@
 
 #include <vector>
 
-namespace vesk {
+namespace vesk
+{
 
 // The tab strip: every caption gets its share of the strip's width, so the
 // nine captions fit side by side without scroll arrows.
-class FittedTabBar : public QTabBar {
+class FittedTabBar : public QTabBar
+{
     Q_OBJECT
 public:
     using QTabBar::QTabBar;
@@ -26,7 +28,8 @@ protected:
 // control, so the controls on a page are placed relative to the control's
 // own top-left corner, tab strip included. Pointer movement over its own
 // surface (the strip, or a page where no control covers it) is reported.
-class TabControl : public QWidget {
+class TabControl : public QWidget
+{
     Q_OBJECT
 public:
     explicit TabControl(QWidget *parent = nullptr);

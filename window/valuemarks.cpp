@@ -11,14 +11,19 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vesk {
-namespace {
+namespace vesk
+{
+namespace
+{
 
 // A broken file can have a problem in every setting; past this many the
 // list would push the diff out of the Review Changes window.
 constexpr int kMaxListedProblems = 12;
 
-QString problemLine(const QString &problem) { return u"Problem: "_s + problem; }
+QString problemLine(const QString &problem)
+{
+    return u"Problem: "_s + problem;
+}
 
 } // namespace
 
@@ -53,25 +58,24 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
     QString plainDescription;
     QString problem;
     QString help = catalogue::helpEntry(slot);
-    QObject::connect(box, &QLineEdit::textChanged, mark,
-                     [=](const QString &text) mutable {
-                         const QString now = valueProblem(slot, text);
-                         if (now == problem)
-                             return;
-                         if (problem.isEmpty())
-                             plainDescription = box->accessibleDescription();
-                         problem = now;
-                         showMark(!problem.isEmpty());
-                         mark->setToolTip(problem);
-                         box->setAccessibleDescription(problem.isEmpty() ? plainDescription
-                                                                         : problemLine(problem) + u".\n"_s + plainDescription);
-                         // The help line follows while it shows this setting,
-                         // so typing there shows the problem come and go.
-                         const QString newHelp = helpWithProblem(slot, box);
-                         if (helpLine && helpLine->text() == help)
-                             helpLine->setHelp(newHelp);
-                         help = newHelp;
-                     });
+    QObject::connect(box, &QLineEdit::textChanged, mark, [=](const QString &text) mutable {
+        const QString now = valueProblem(slot, text);
+        if (now == problem)
+            return;
+        if (problem.isEmpty())
+            plainDescription = box->accessibleDescription();
+        problem = now;
+        showMark(!problem.isEmpty());
+        mark->setToolTip(problem);
+        box->setAccessibleDescription(problem.isEmpty() ? plainDescription
+                                                        : problemLine(problem) + u".\n"_s + plainDescription);
+        // The help line follows while it shows this setting,
+        // so typing there shows the problem come and go.
+        const QString newHelp = helpWithProblem(slot, box);
+        if (helpLine && helpLine->text() == help)
+            helpLine->setHelp(newHelp);
+        help = newHelp;
+    });
 }
 
 QString helpWithProblem(int slot, const QLineEdit *box)
@@ -97,8 +101,10 @@ QString valueProblemList(const ConfigContent &content)
         return {};
     if (count > lines.size())
         lines << u"... and %1 more."_s.arg(count - lines.size());
-    lines.prepend(count == 1 ? u"This value does not fit its setting; Save writes it as it is:"_s
-                             : u"These %1 values do not fit their settings; Save writes them as they are:"_s.arg(count));
+    lines.prepend(
+        count == 1
+            ? u"This value does not fit its setting; Save writes it as it is:"_s
+            : u"These %1 values do not fit their settings; Save writes them as they are:"_s.arg(count));
     return lines.join(u'\n');
 }
 

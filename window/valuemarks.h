@@ -5,7 +5,8 @@
 class QLineEdit;
 class QObject;
 
-namespace vesk {
+namespace vesk
+{
 
 class HelpLine;
 struct ConfigContent;
