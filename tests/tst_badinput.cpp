@@ -5,8 +5,7 @@
 #include "bench/configgen.h"
 #include "config/categorylist.h"
 #include "config/configfile.h"
-#include "doubles.h"
-#include "window/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,39 +32,14 @@ namespace
 const QString kReadError =
     u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s;
 
-// One run of the editor in a temporary application folder whose location
-// file names the configuration path.
-struct Editor {
-    QTemporaryDir dir;
-    std::unique_ptr<ScriptedToolkit> tk;
-    std::unique_ptr<MainWindow> w;
-
-    QString path(const QString &name) const { return dir.filePath(name); }
-
-    void recordLocation(const QByteArray &iniBytes) { writeBytes(path(u"veskfrontend.ini"_s), iniBytes); }
-    void pointAt(const QString &cfg) { recordLocation("Path=" + cfg.toUtf8() + "\r\n"); }
-
-    // A fresh window on the folder; typed answers the input boxes.
-    MainWindow &start(const QStringList &typed = {})
-    {
-        w.reset();
-        tk = std::make_unique<ScriptedToolkit>(dir.path());
-        for (const QString &t : typed)
-            tk->type(t);
-        w = std::make_unique<MainWindow>(*tk);
-        w->load();
-        return *w;
-    }
-
-    // "title: text" of every prompt so far.
-    QStringList prompts() const
-    {
-        QStringList out;
-        for (const auto &p : tk->prompts())
-            out << p.title + u": "_s + p.text;
-        return out;
-    }
-};
+// "title: text" of every prompt so far.
+QStringList prompts(const ScriptedToolkit &tk)
+{
+    QStringList out;
+    for (const auto &p : tk.prompts())
+        out << p.title + u": "_s + p.text;
+    return out;
+}
 
 // Where two reads of a configuration differ, or nothing: the last value of
 // each slot (an empty one counts as absent, as an empty box writes
@@ -173,28 +147,28 @@ void TstBadInput::readableFiles_data()
 void TstBadInput::readableFiles()
 {
     QFETCH(QByteArray, bytes);
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
-    MainWindow &w = e.start();
-    QCOMPARE(e.prompts(), QStringList());
+    MainWindow &w = e.started();
+    QCOMPARE(prompts(e.tk), QStringList());
     QVERIFY(!w.isModified());
 
     QVERIFY(w.save());
-    QCOMPARE(e.prompts().last(),
+    QCOMPARE(prompts(e.tk).last(),
              u"Config file saved: Tracker must be restarted for changes to take effect"_s);
     const QByteArray once = readBytes(cfg);
-    QCOMPARE(readBytes(e.path(u"veskold.cfg"_s)), bytes);
+    QCOMPARE(readBytes(e.file(u"veskold.cfg"_s)), bytes);
     const QString lost = difference(bytes, once);
     QVERIFY2(lost.isEmpty(), qPrintable(u"the save changed "_s + lost));
 
     // Read back in a fresh window and saved again: nothing moves.
-    Editor again;
-    const QString cfg2 = again.path(u"vesk.cfg"_s);
+    Session again;
+    const QString cfg2 = again.file(u"vesk.cfg"_s);
     writeBytes(cfg2, once);
     again.pointAt(cfg2);
-    QVERIFY(again.start().save());
+    QVERIFY(again.started().save());
     QCOMPARE(readBytes(cfg2), once);
 }
 
@@ -212,11 +186,11 @@ void TstBadInput::lineEndsBecomeCrLf()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, saved);
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
-    QVERIFY(e.start().save());
+    QVERIFY(e.started().save());
     QCOMPARE(readBytes(cfg), saved);
 }
 
@@ -234,13 +208,13 @@ void TstBadInput::tenMegabyteLine_data()
 void TstBadInput::tenMegabyteLine()
 {
     QFETCH(QByteArray, line);
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     const QByteArray bytes = "port = 6969\r\n" + line + "\r\n# after\r\n";
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
-    MainWindow &w = e.start();
-    QCOMPARE(e.prompts(), QStringList());
+    MainWindow &w = e.started();
+    QCOMPARE(prompts(e.tk), QStringList());
     QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
     if (line.startsWith("vesk_realm"))
         QCOMPARE(w.valueBox(72)->text().size(), 10 * 1000 * 1000);
@@ -258,13 +232,13 @@ void TstBadInput::tenMegabyteLine()
 
 void TstBadInput::millionLines()
 {
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     const QByteArray bytes = gen::configLines(1000 * 1000);
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
-    MainWindow &w = e.start();
-    QCOMPARE(e.prompts(), QStringList());
+    MainWindow &w = e.started();
+    QCOMPARE(prompts(e.tk), QStringList());
     // 72 setting lines, then every tenth line (80 to 999,990) a category.
     const int categories = (999990 - 80) / 10 + 1;
     QCOMPARE(w.categories()->count(), categories);
@@ -323,29 +297,29 @@ void TstBadInput::bigFilesReadInPieces()
 // written.
 void TstBadInput::latin1FileRefusesWhatItCannotHold()
 {
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     const QByteArray bytes("vesk_realm = caf\xE9\r\n# \xFF\r\n");
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
-    MainWindow &w = e.start();
+    MainWindow &w = e.started();
     QCOMPARE(w.valueBox(72)->text(), u"caf\u00E9"_s);
     w.valueBox(72)->setText(u"caf\u00E9 "_s + QString(200, u'x') + u" \u20AC"_s); // past the first blocks
     QVERIFY(!w.save());
-    const auto &p = e.tk->prompts().back();
+    const auto &p = e.tk.prompts().back();
     QCOMPARE(p.title, u"ERROR"_s);
     QCOMPARE(p.icon, Icon::Critical);
     QVERIFY2(p.text.startsWith(u"Could not save the cfg file at "_s + cfg + u": "_s), qPrintable(p.text));
     QVERIFY2(p.text.contains(u"vesk_realm"_s), qPrintable(p.text));
     QVERIFY(w.isModified());
     QCOMPARE(readBytes(cfg), bytes);
-    QVERIFY(!QFile::exists(e.path(u"veskold.cfg"_s)));
+    QVERIFY(!QFile::exists(e.file(u"veskold.cfg"_s)));
 
     // The same on the Raw tab, in a long text.
     w.valueBox(72)->setText(u"caf\u00E9"_s);
     w.rawText()->setPlainText(u"# \u00FF\n"_s.repeated(50000) + u"# \u20AC\n"_s);
     QVERIFY(!w.save());
-    QVERIFY2(e.tk->prompts().back().text.contains(u"Raw tab"_s), qPrintable(e.tk->prompts().back().text));
+    QVERIFY2(e.tk.prompts().back().text.contains(u"Raw tab"_s), qPrintable(e.tk.prompts().back().text));
     QCOMPARE(readBytes(cfg), bytes);
 
     w.valueBox(72)->setText(u"caf\u00E9 \u00A4"_s); // Latin-1 has this one
@@ -369,9 +343,9 @@ void TstBadInput::unreadablePaths_data()
 }
 
 // The configuration path of the given kind in the editor's folder.
-static QString makeUnreadable(Editor &e, const QString &kind)
+static QString makeUnreadable(Session &e, const QString &kind)
 {
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    const QString cfg = e.file(u"vesk.cfg"_s);
     if (kind == u"directory"_s) {
         QDir().mkdir(cfg);
     } else if (kind == u"fifo"_s) {
@@ -379,7 +353,7 @@ static QString makeUnreadable(Editor &e, const QString &kind)
     } else if (kind == u"device"_s) {
         return u"/dev/zero"_s;
     } else if (kind == u"dangling"_s) {
-        QFile::link(e.path(u"gone.cfg"_s), cfg);
+        QFile::link(e.file(u"gone.cfg"_s), cfg);
     } else {
         QFile f(cfg);
         if (f.open(QIODevice::WriteOnly) && f.write("port = 1\r\n") > 0)
@@ -392,45 +366,45 @@ void TstBadInput::unreadablePaths()
 {
     QFETCH(QString, kind);
     QFETCH(QString, reason);
-    Editor e;
+    Session e;
     const QString cfg = makeUnreadable(e, kind);
     const mode_t modeBefore = modeOf(cfg);
     QVERIFY(modeBefore != 0 || kind == u"dangling"_s);
     e.pointAt(cfg);
-    MainWindow &w = e.start(); // nothing typed: the question is cancelled
-    QCOMPARE(e.prompts(),
+    MainWindow &w = e.started(); // nothing typed: the question is cancelled
+    QCOMPARE(prompts(e.tk),
              (QStringList{u"ERROR: Could not find the cfg file at "_s + cfg + kReadError + u"\n\nReason: "_s
                               + reason,
                           u"Change cfg Location: What is the path and filename of your cfg file?"_s}));
-    QCOMPARE(e.tk->prompts()[0].icon, Icon::Critical);
-    QCOMPARE(e.tk->prompts()[1].defaultText, cfg);
+    QCOMPARE(e.tk.prompts()[0].icon, Icon::Critical);
+    QCOMPARE(e.tk.prompts()[1].defaultText, cfg);
     QCOMPARE(w.valueBox(27)->text(), QString());
     QVERIFY(!w.isModified());
 
-    e.tk->clearPrompts();
+    e.tk.clearPrompts();
     const bool saved = w.save();
     if (kind == u"dangling"_s) {
         // The link is kept and the file it names comes into being.
         QVERIFY(saved);
         QVERIFY(QFileInfo(cfg).isSymLink());
-        QVERIFY(QFileInfo(e.path(u"gone.cfg"_s)).isFile());
+        QVERIFY(QFileInfo(e.file(u"gone.cfg"_s)).isFile());
     } else {
         QVERIFY(!saved);
-        QCOMPARE(e.tk->prompts().size(), size_t(1));
-        QVERIFY2(e.tk->prompts()[0].text.startsWith(u"Could not save the cfg file at "_s + cfg + u": "_s),
-                 qPrintable(e.tk->prompts()[0].text));
+        QCOMPARE(e.tk.prompts().size(), size_t(1));
+        QVERIFY2(e.tk.prompts()[0].text.startsWith(u"Could not save the cfg file at "_s + cfg + u": "_s),
+                 qPrintable(e.tk.prompts()[0].text));
         QCOMPARE(modeOf(cfg), modeBefore);
         if (kind == u"huge"_s)
             QCOMPARE(QFileInfo(cfg).size(), kMaxConfigBytes + 1);
     }
 
     // Given a good file instead, the editor reads it.
-    Editor again;
-    const QString good = again.path(u"good.cfg"_s);
+    Session again;
+    const QString good = again.file(u"good.cfg"_s);
     writeBytes(good, "port = 6969\r\n");
     again.pointAt(makeUnreadable(again, kind));
-    MainWindow &w2 = again.start({good});
-    QCOMPARE(again.prompts().size(), 2);
+    MainWindow &w2 = again.started({good});
+    QCOMPARE(prompts(again.tk).size(), 2);
     QCOMPARE(w2.valueBox(27)->text(), u"6969"_s);
     QCOMPARE(w2.configPath(), good);
     QVERIFY(!w2.isModified());
@@ -453,28 +427,28 @@ void TstBadInput::wideEncodingsAreRefused()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, encoding);
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
-    MainWindow &w = e.start();
-    QCOMPARE(e.prompts().size(), 2);
-    QVERIFY2(e.prompts()[0].contains(u"Reason: the file is encoded in %1"_s.arg(encoding)),
-             qPrintable(e.prompts()[0]));
+    MainWindow &w = e.started();
+    QCOMPARE(prompts(e.tk).size(), 2);
+    QVERIFY2(prompts(e.tk)[0].contains(u"Reason: the file is encoded in %1"_s.arg(encoding)),
+             qPrintable(prompts(e.tk)[0]));
     QCOMPARE(w.rawText()->toPlainText(), QString());
     QCOMPARE(readBytes(cfg), bytes);
 }
 
 void TstBadInput::pathWithSpacesAndNonAscii()
 {
-    Editor e;
-    const QString folder = e.path(u"my configs/\u00FCn\u00EFc\u00F6d\u00E9 \u8A2D\u5B9A"_s);
+    Session e;
+    const QString folder = e.file(u"my configs/\u00FCn\u00EFc\u00F6d\u00E9 \u8A2D\u5B9A"_s);
     QVERIFY(QDir().mkpath(folder));
     const QString cfg = folder + u"/vesk tracker.cfg"_s;
     writeBytes(cfg, "port = 6969\r\n# \xC3\xA9t\xC3\xA9\r\n");
     e.pointAt(cfg);
-    MainWindow &w = e.start();
-    QCOMPARE(e.prompts(), QStringList());
+    MainWindow &w = e.started();
+    QCOMPARE(prompts(e.tk), QStringList());
     QCOMPARE(w.configPath(), cfg);
     w.valueBox(27)->setText(u"7000"_s);
     QVERIFY(w.save());
@@ -484,20 +458,22 @@ void TstBadInput::pathWithSpacesAndNonAscii()
 
     // Chosen through Change cfg Location, the path is recorded so that the
     // next start finds it again.
-    Editor other;
-    other.pointAt(other.path(u"vesk.cfg"_s));
-    writeBytes(other.path(u"vesk.cfg"_s), "port = 1\r\n");
-    MainWindow &w2 = other.start();
-    other.tk->type(cfg);
+    Session other;
+    other.pointAt(other.file(u"vesk.cfg"_s));
+    writeBytes(other.file(u"vesk.cfg"_s), "port = 1\r\n");
+    MainWindow &w2 = other.started();
+    other.tk.type(cfg);
     w2.changeCfgLocation();
     QCOMPARE(w2.valueBox(27)->text(), u"7000"_s);
-    QCOMPARE(readBytes(other.path(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
-    MainWindow &w3 = other.start();
+    QCOMPARE(readBytes(other.file(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
+    other.tk.clearPrompts();
+    MainWindow w3(other.tk); // the next start
+    w3.load();
     QCOMPARE(w3.configPath(), cfg);
-    QCOMPARE(other.prompts(), QStringList());
+    QCOMPARE(prompts(other.tk), QStringList());
 }
 
-// A location file that is garbage or huge: a message where the Parts give
+// A location file that is garbage or huge: a message where the editor gives
 // one, the editor goes on, and nothing hangs.
 void TstBadInput::badLocationFile_data()
 {
@@ -517,20 +493,20 @@ void TstBadInput::badLocationFile()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QString, outcome);
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     writeBytes(cfg, "port = 6969\r\n");
-    e.recordLocation(ini.replace("@", cfg.toUtf8()));
-    MainWindow &w = e.start();
-    const QStringList shown = e.prompts();
+    writeBytes(e.ini(), ini.replace("@", cfg.toUtf8()));
+    MainWindow &w = e.started();
+    const QStringList shown = prompts(e.tk);
     if (outcome == u"read"_s) {
         QCOMPARE(shown, QStringList());
         QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
-        QCOMPARE(readBytes(e.path(u"veskfrontend.ini"_s)), ini); // left alone
+        QCOMPARE(readBytes(e.file(u"veskfrontend.ini"_s)), ini); // left alone
     } else if (outcome == u"recreated"_s) {
         QCOMPARE(shown,
                  QStringList{u"INI File Not Found: Could not find ini file so creating one on the fly"_s});
-        QCOMPARE(readBytes(e.path(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
+        QCOMPARE(readBytes(e.file(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
         QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
     } else {
         QVERIFY2(shown.size() == 2, qPrintable(shown.join(u'\n').left(300)));
@@ -545,21 +521,21 @@ void TstBadInput::badLocationFile()
 // stays a link.
 void TstBadInput::savesThroughSymlink()
 {
-    Editor e;
-    QVERIFY(QDir().mkdir(e.path(u"real"_s)));
-    const QString target = e.path(u"real/tracker.cfg"_s);
-    const QString link = e.path(u"vesk.cfg"_s);
+    Session e;
+    QVERIFY(QDir().mkdir(e.file(u"real"_s)));
+    const QString target = e.file(u"real/tracker.cfg"_s);
+    const QString link = e.file(u"vesk.cfg"_s);
     writeBytes(target, "port = 6969\r\n");
     QVERIFY(QFile::link(target, link));
     e.pointAt(link);
-    MainWindow &w = e.start();
+    MainWindow &w = e.started();
     w.valueBox(27)->setText(u"7000"_s);
     QVERIFY(w.save());
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(QFileInfo(link).symLinkTarget(), target);
     QCOMPARE(readBytes(target), QByteArray("port = 7000\r\n"));
-    QCOMPARE(readBytes(e.path(u"veskold.cfg"_s)), QByteArray("port = 6969\r\n"));
-    QVERIFY(QDir(e.path(u"real"_s)).entryList(QDir::Files | QDir::Hidden) == QStringList{u"tracker.cfg"_s});
+    QCOMPARE(readBytes(e.file(u"veskold.cfg"_s)), QByteArray("port = 6969\r\n"));
+    QVERIFY(QDir(e.file(u"real"_s)).entryList(QDir::Files | QDir::Hidden) == QStringList{u"tracker.cfg"_s});
 }
 
 void TstBadInput::keepsPermissions_data()
@@ -573,20 +549,20 @@ void TstBadInput::keepsPermissions_data()
 void TstBadInput::keepsPermissions()
 {
     QFETCH(int, mode);
-    Editor e;
-    const QString cfg = e.path(u"vesk.cfg"_s);
+    Session e;
+    const QString cfg = e.file(u"vesk.cfg"_s);
     writeBytes(cfg, "port = 6969\r\n");
     QCOMPARE(::chmod(QFile::encodeName(cfg).constData(), mode_t(mode)), 0);
     e.pointAt(cfg);
-    MainWindow &w = e.start();
+    MainWindow &w = e.started();
     w.valueBox(27)->setText(u"7000"_s);
     QVERIFY(w.save());
     QCOMPARE(int(modeOf(cfg) & 07777), mode);
-    QCOMPARE(int(modeOf(e.path(u"veskold.cfg"_s)) & 07777), mode);
+    QCOMPARE(int(modeOf(e.file(u"veskold.cfg"_s)) & 07777), mode);
     w.valueBox(27)->setText(u"7001"_s);
     QVERIFY(w.save()); // the second save replaces the backup too
     QCOMPARE(int(modeOf(cfg) & 07777), mode);
-    QCOMPARE(int(modeOf(e.path(u"veskold.cfg"_s)) & 07777), mode);
+    QCOMPARE(int(modeOf(e.file(u"veskold.cfg"_s)) & 07777), mode);
 }
 
 QTEST_MAIN(TstBadInput)

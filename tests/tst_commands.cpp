@@ -44,6 +44,17 @@ void makeEdit(Session &s, Edit e)
     }
 }
 
+// The window on kBase, shown, with an edit made; false when it did not
+// take the keyboard.
+[[nodiscard]] bool start(Session &s, Edit e = Edit::None)
+{
+    s.load(kBase);
+    if (!s.show())
+        return false;
+    makeEdit(s, e);
+    return true;
+}
+
 } // namespace
 
 class Commands : public QObject
@@ -144,9 +155,7 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(bool, saved);
         Session s;
-        s.load(kBase);
-        QVERIFY(s.show());
-        makeEdit(s, edit);
+        QVERIFY(start(s, edit));
         QCOMPARE(s.w.isModified(), edit != Edit::None);
         QStringList expected;
         if (saveFirst) {
@@ -214,9 +223,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(bool, outOfMemory);
         Session s;
-        s.load(kBase);
-        QVERIFY(s.show());
-        makeEdit(s, Edit::Box);
+        QVERIFY(start(s, Edit::Box));
         // Out of memory where the save begins, before the file layer's own
         // guard: the window must catch it.
         if (outOfMemory)
@@ -256,17 +263,14 @@ private slots:
     {
         {
             Session s;
-            s.load(kBase);
-            QVERIFY(s.show());
+            QVERIFY(start(s));
             QVERIFY(s.w.close());
             QCOMPARE(shown(s.tk), QStringList());
             QCOMPARE(s.tk.ends(), 1);
         }
         {
             Session s;
-            s.load(kBase);
-            QVERIFY(s.show());
-            makeEdit(s, Edit::Misc);
+            QVERIFY(start(s, Edit::Misc));
             s.tk.answer(Answer::No);
             QVERIFY(s.w.close());
             QCOMPARE(shown(s.tk), QStringList{quitQuestion()});
@@ -290,8 +294,7 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(bool, exits);
         Session s;
-        s.load(kBase);
-        QVERIFY(s.show());
+        QVERIFY(start(s));
         auto *target = s.w.findChild<QWidget *>(focus);
         QVERIFY(target);
         s.w.tabs()->setCurrentIndex(qMax(0, s.w.tabs()->indexOfPageHolding(target)));
@@ -315,8 +318,7 @@ private slots:
     void ctrlSSavesAndCtrlQSavesAndQuits()
     {
         Session s;
-        s.load(kBase);
-        QVERIFY(s.show());
+        QVERIFY(start(s));
         QLineEdit *port = s.w.valueBox(27);
         s.w.tabs()->setCurrentIndex(2);
         port->setFocus();

@@ -124,13 +124,23 @@ struct Session {
     QString backup() const { return file(QStringLiteral("veskold.cfg")); }
     QString ini() const { return file(QStringLiteral("veskfrontend.ini")); }
 
+    // The location file names path.
+    void pointAt(const QString &path) { writeBytes(ini(), "Path=" + path.toUtf8() + "\r\n"); }
     // The location file names path (vesk.cfg by default), which gets bytes.
     void setConfig(const QByteArray &bytes, QString path = {})
     {
         if (path.isEmpty())
             path = cfg();
-        writeBytes(ini(), "Path=" + path.toUtf8() + "\r\n");
+        pointAt(path);
         writeBytes(path, bytes);
+    }
+    // Runs the load step as it stands on disk; typed answers the input boxes.
+    MainWindow &started(const QStringList &typed = {})
+    {
+        for (const QString &t : typed)
+            tk.type(t);
+        w.load();
+        return w;
     }
     // Loads bytes as the configuration; forgets the load's prompts.
     void load(const QByteArray &bytes, const QString &path = {})
