@@ -551,7 +551,8 @@ void MainWindow::load(const QString &file)
         m_configPath = file;
     // A save cut short (the machine went down) may have left the older
     // backup aside; it goes back, or away, before anything else reads.
-    recoverLeftovers(m_toolkit.files(), m_configPath, backupPathFor(m_configPath));
+    if (!m_configPath.isEmpty())
+        (void)recoverLeftovers(m_toolkit.files(), m_configPath, backupPathFor(m_configPath));
     if (!openConfig(m_configPath)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
         m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
