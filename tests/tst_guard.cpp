@@ -37,6 +37,19 @@ QDateTime modifiedOf(const QString &path)
     return f.fileTime(QFileDevice::FileModificationTime);
 }
 
+// The disk as if every file had last changed ten seconds earlier.
+class AgedFiles : public FaultyFiles
+{
+public:
+    FileStatus status(const QString &path) override
+    {
+        FileStatus s = FaultyFiles::status(path);
+        s.modifiedNs -= 10'000'000'000;
+        s.changedNs -= 10'000'000'000;
+        return s;
+    }
+};
+
 } // namespace
 
 class GuardTest : public QObject
@@ -227,6 +240,34 @@ private slots:
         QVERIFY(changedOnDisk(files, path, there));
         QVERIFY(QFile::remove(path));
         QVERIFY(changedOnDisk(files, path, there));
+    }
+
+    void settledFileIsJudgedByItsTimesAndIdentity()
+    {
+        // Changed long before the stamp: the times vouch for the content,
+        // which is neither kept nor read again.
+        QTemporaryDir dir;
+        AgedFiles files;
+        const QString path = dir.filePath(QStringLiteral("a.cfg"));
+        writeBytes(path, "abc");
+        const DiskStamp stamp = DiskStamp::take(files, path);
+        QVERIFY(stamp.hash.isEmpty());
+        files.failOn({FaultyFiles::Op::Read, 1, -1, QString(), QStringLiteral("Permission denied")});
+        QVERIFY(!changedOnDisk(files, path, stamp));
+        // A rewrite that keeps size and modification time moves the change time.
+        const QDateTime time = modifiedOf(path);
+        writeBytes(path, "abd");
+        setModified(path, time);
+        QVERIFY(changedOnDisk(files, path, stamp));
+        // Another file moved in under the name.
+        const DiskStamp rewritten = DiskStamp::take(files, path);
+        const QString other = dir.filePath(QStringLiteral("b.cfg"));
+        writeBytes(other, "abd");
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(other, path));
+        const FileStatus moved = files.status(path);
+        QVERIFY(moved.inode != rewritten.inode);
+        QVERIFY(changedOnDisk(files, path, rewritten));
     }
 };
 
