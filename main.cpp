@@ -66,16 +66,17 @@ int main(int argc, char *argv[])
     // and each message box's title must read exactly as given.
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("veskfrontend"));
-    QApplication::setWindowIcon(vesk::applicationIcon());
     // Closing the window runs the Quit command, which decides when to end.
     QApplication::setQuitOnLastWindowClosed(false);
 
     vesk::QtToolkit toolkit;
     vesk::MainWindow window(toolkit);
-    window.load(file);
+    vesk::setApplicationIconAfterFirstPaint(&window);
+    // Installed last, so it sees the paint first: the end comes before the icon.
     ExitAfterPaint exitAfterPaint;
     if (qEnvironmentVariableIsSet("VESK_EXIT_AFTER_PAINT"))
-        window.installEventFilter(&exitAfterPaint);
+        QApplication::instance()->installEventFilter(&exitAfterPaint);
+    window.load(file);
     window.show();
     return QApplication::exec();
 }

@@ -154,11 +154,11 @@ int child(int argc, char **argv, const QByteArray &mode, const QString &folder)
     // As main.cpp does.
     QApplication::setApplicationName(QStringLiteral("veskfrontend"));
     QGuiApplication::setDesktopFileName(QStringLiteral("veskfrontend"));
-    QApplication::setWindowIcon(vesk::applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     FolderToolkit toolkit(folder);
     vesk::MainWindow window(toolkit);
-    window.installEventFilter(&probe);
+    vesk::setApplicationIconAfterFirstPaint(&window);
+    app.installEventFilter(&probe); // after the icon's filter, so it sees the paint first
     window.load();
     window.show();
     return QApplication::exec();
