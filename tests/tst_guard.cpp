@@ -7,6 +7,9 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace vesk;
 using namespace vesk::test;
 
@@ -254,10 +257,14 @@ private slots:
         QVERIFY(stamp.hash.isEmpty());
         files.failOn({FaultyFiles::Op::Read, 1, -1, QString(), QStringLiteral("Permission denied")});
         QVERIFY(!changedOnDisk(files, path, stamp));
-        // A rewrite that keeps size and modification time moves the change time.
-        const QDateTime time = modifiedOf(path);
+        // A rewrite that keeps size and modification time, to the
+        // nanosecond, moves the change time.
+        const qint64 mtime = DiskFileAccess().status(path).modifiedNs;
         writeBytes(path, "abd");
-        setModified(path, time);
+        const timespec times[2] = {{0, UTIME_OMIT},
+                                   {time_t(mtime / 1'000'000'000), long(mtime % 1'000'000'000)}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        QCOMPARE(DiskFileAccess().status(path).modifiedNs, mtime);
         QVERIFY(changedOnDisk(files, path, stamp));
         // Another file moved in under the name.
         const DiskStamp rewritten = DiskStamp::take(files, path);
