@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace
 {
@@ -32,6 +36,23 @@ QString fileArgument(int &argc, char **argv)
     return files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
 }
 
+// VESK_EXIT_AFTER_PAINT=1 (bench/fresh-process.sh): once the window has
+// painted, say so and end at once, so a start-up can be timed from outside.
+class ExitAfterPaint : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, [] {
+                std::fputs("painted\n", stdout);
+                std::fflush(stdout);
+                std::_Exit(0);
+            });
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -45,12 +66,16 @@ int main(int argc, char *argv[])
     // and each message box's title must read exactly as given.
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("veskfrontend"));
-    QApplication::setWindowIcon(vesk::applicationIcon());
     // Closing the window runs the Quit command, which decides when to end.
     QApplication::setQuitOnLastWindowClosed(false);
 
     vesk::QtToolkit toolkit;
     vesk::MainWindow window(toolkit);
+    vesk::setApplicationIconAfterFirstPaint(&window);
+    // Installed last, so it sees the paint first: the end comes before the icon.
+    ExitAfterPaint exitAfterPaint;
+    if (qEnvironmentVariableIsSet("VESK_EXIT_AFTER_PAINT"))
+        QApplication::instance()->installEventFilter(&exitAfterPaint);
     window.load(file);
     window.show();
     return QApplication::exec();

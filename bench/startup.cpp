@@ -1,6 +1,8 @@
 // Start-up to a shown window: the editor against a bare Qt window.
 //
 //   vesk_startup [ROUNDS]
+//   vesk_startup --child boxes       a bare window with 72 captioned boxes
+//   vesk_startup --generate LINES FILE
 //
 // Each round starts this same program twice as a child process, once as the
 // editor (the steps of main.cpp: application, toolkit, main window, load of
@@ -21,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -65,7 +68,8 @@ public:
             QTimer::singleShot(0, [] {
                 std::fputs("shown\n", stdout);
                 std::fflush(stdout);
-                QCoreApplication::exit(0);
+                // No teardown: bench/fresh-process.sh times the process to its end.
+                std::_Exit(0);
             });
         }
         return false;
@@ -106,12 +110,43 @@ std::unique_ptr<QWidget> bareWindow()
     return w;
 }
 
-int child(int argc, char **argv, bool editor, const QString &folder)
+// The bare window at the editor's size: 72 captioned text boxes on nine
+// tabs, a list, a text box and two buttons.
+std::unique_ptr<QWidget> boxesWindow()
+{
+    auto w = std::make_unique<QMainWindow>();
+    w->setWindowTitle(QStringLiteral("Bare"));
+    QMenu *file = w->menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Save"));
+    file->addAction(QStringLiteral("&Quit"));
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    auto *tabs = new QTabWidget;
+    for (int t = 0; t < 9; ++t) {
+        auto *page = new QWidget;
+        auto *rows = new QFormLayout(page);
+        for (int r = 0; r < 8; ++r)
+            rows->addRow(QStringLiteral("Setting %1").arg(t * 8 + r), new QLineEdit(QStringLiteral("value")));
+        tabs->addTab(page, QStringLiteral("Page %1").arg(t));
+    }
+    auto *list = new QListWidget;
+    list->addItems({QStringLiteral("one"), QStringLiteral("two")});
+    tabs->addTab(list, QStringLiteral("List"));
+    tabs->addTab(new QPlainTextEdit(QStringLiteral("text")), QStringLiteral("Text"));
+    layout->addWidget(tabs);
+    layout->addWidget(new QLabel(QStringLiteral("Help line")));
+    layout->addWidget(new QPushButton(QStringLiteral("Save")));
+    layout->addWidget(new QPushButton(QStringLiteral("Quit")));
+    w->setCentralWidget(central);
+    return w;
+}
+
+int child(int argc, char **argv, const QByteArray &mode, const QString &folder)
 {
     QApplication app(argc, argv);
     ShownProbe probe;
-    if (!editor) {
-        std::unique_ptr<QWidget> w = bareWindow();
+    if (mode != "editor") {
+        std::unique_ptr<QWidget> w = mode == "boxes" ? boxesWindow() : bareWindow();
         w->installEventFilter(&probe);
         w->show();
         return QApplication::exec();
@@ -119,11 +154,11 @@ int child(int argc, char **argv, bool editor, const QString &folder)
     // As main.cpp does.
     QApplication::setApplicationName(QStringLiteral("veskfrontend"));
     QGuiApplication::setDesktopFileName(QStringLiteral("veskfrontend"));
-    QApplication::setWindowIcon(vesk::applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     FolderToolkit toolkit(folder);
     vesk::MainWindow window(toolkit);
-    window.installEventFilter(&probe);
+    vesk::setApplicationIconAfterFirstPaint(&window);
+    app.installEventFilter(&probe); // after the icon's filter, so it sees the paint first
     window.load();
     window.show();
     return QApplication::exec();
@@ -142,9 +177,13 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     if (argc >= 3 && QByteArray(argv[1]) == "--child")
-        return child(argc, argv, QByteArray(argv[2]) == "editor",
-                     argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
+        return child(argc, argv, QByteArray(argv[2]), argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
 
+    if (argc == 4 && QByteArray(argv[1]) == "--generate") {
+        QFile out(QString::fromLocal8Bit(argv[3]));
+        const QByteArray bytes = vesk::gen::configLines(QByteArray(argv[2]).toLongLong());
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? 0 : 1;
+    }
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 20;
 

@@ -5,6 +5,8 @@
 
 #include <QHashFunctions>
 
+#include <ctime>
+
 using namespace Qt::StringLiterals;
 
 namespace vesk
@@ -31,30 +33,60 @@ QByteArray contentHash(FileAccess &files, const QString &path)
     return r ? digest(*r) : QByteArray();
 }
 
-} // namespace
+// Any write, truncation or rename moves the change time (ctime), which no
+// program can set; so equal times prove equal content, except for an edit
+// within the same tick of the clock the times come from as the one the
+// stamp saw. That clock ticks every few milliseconds here, every second or
+// two on some file systems, and is another machine's on a network share: a
+// file changed less than this long before its stamp is compared by content.
+constexpr qint64 kClockSlackNs = 2'000'000'000;
 
-DiskStamp DiskStamp::of(const FileStatus &status, QByteArrayView content)
+qint64 nowNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+bool timesProveContent(const FileStatus &status)
+{
+    constexpr qint64 second = 1'000'000'000;
+    // Whole seconds: a coarse clock, trusted for nothing.
+    if (status.modifiedNs % second == 0 && status.changedNs % second == 0)
+        return false;
+    return status.changedNs + kClockSlackNs < nowNs();
+}
+
+DiskStamp fromStatus(const FileStatus &status)
 {
     DiskStamp s;
     s.exists = status.exists;
     if (!s.exists)
         return s;
     s.size = status.size;
-    s.modified = status.modified;
-    s.hash = digest(content);
+    s.device = status.device;
+    s.inode = status.inode;
+    s.modifiedNs = status.modifiedNs;
+    s.changedNs = status.changedNs;
+    s.compareContent = !timesProveContent(status);
+    return s;
+}
+
+} // namespace
+
+DiskStamp DiskStamp::of(const FileStatus &status, QByteArrayView content)
+{
+    DiskStamp s = fromStatus(status);
+    if (s.compareContent)
+        s.hash = digest(content);
     return s;
 }
 
 DiskStamp DiskStamp::take(FileAccess &files, const QString &path)
 {
-    DiskStamp s;
-    const FileStatus status = files.status(path);
-    s.exists = status.exists;
-    if (!s.exists)
-        return s;
-    s.size = status.size;
-    s.modified = status.modified;
-    s.hash = contentHash(files, path);
+    DiskStamp s = fromStatus(files.status(path));
+    if (s.compareContent)
+        s.hash = contentHash(files, path);
     return s;
 }
 
@@ -65,11 +97,12 @@ bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stam
         return true;
     if (!now.exists)
         return false;
-    // Size and time settle most cases without reading; the hash catches a
-    // rewrite within the clock's resolution that kept the size.
-    if (now.size != stamp.size || now.modified != stamp.modified)
+    // Another file under the name, another size or time: changed, unread.
+    if (now.device != stamp.device || now.inode != stamp.inode || now.size != stamp.size
+        || now.modifiedNs != stamp.modifiedNs || now.changedNs != stamp.changedNs)
         return true;
-    return contentHash(files, path) != stamp.hash;
+    // The hash catches a rewrite within the clock's tick that kept the size.
+    return stamp.compareContent && contentHash(files, path) != stamp.hash;
 }
 
 } // namespace vesk

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QDateTime>
 #include <QString>
 
 namespace vesk
@@ -16,7 +15,13 @@ struct FileStatus;
 struct DiskStamp {
     bool exists = false;
     qint64 size = 0;
-    QDateTime modified;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    // Set when equal times would not prove equal content (see diskstamp.cpp);
+    // only then is the content fingerprinted, and read again to compare.
+    bool compareContent = false;
     QByteArray hash; // fingerprint of the content; empty when it could not be read
 
     // The stamp of a file whose status and content the caller already has.
@@ -28,7 +33,7 @@ struct DiskStamp {
 };
 
 // True when the file at path is no longer what the stamp describes: it
-// appeared, vanished, or its size, modification time or content changed.
+// appeared, vanished, was replaced, or its size, times or content changed.
 bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stamp);
 
 } // namespace vesk

@@ -327,7 +327,8 @@ FileStatus DiskFileAccess::status(const QString &path)
     s.directory = S_ISDIR(st.st_mode);
     s.size = qint64(st.st_size);
     s.permissions = info.permissions();
-    s.modified = info.lastModified();
+    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    s.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     s.device = quint64(st.st_dev);
     s.inode = quint64(st.st_ino);
     s.links = quint64(st.st_nlink);

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QDateTime>
 #include <QFileDevice>
 #include <QString>
 
@@ -26,7 +25,10 @@ struct FileStatus {
     QString resolved;
     qint64 size = 0;
     QFileDevice::Permissions permissions;
-    QDateTime modified;
+    // Last change of the content, and of the content or the inode, in
+    // nanoseconds since the epoch.
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
     // Who the file is, and whose: kept by a save.
     quint64 device = 0;
     quint64 inode = 0;

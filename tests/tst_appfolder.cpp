@@ -52,6 +52,7 @@ private slots:
     void unreachablePerUserFolderOnDisk();
 
     void windowIconIsCompiledIn();
+    void windowIconComesBeforeAnyQuestionOrAfterThePaint();
 };
 
 // ---- the choice --------------------------------------------------------------
@@ -340,6 +341,27 @@ void TstAppFolder::windowIconIsCompiledIn()
         QCOMPARE(qAlpha(image.pixel(0, s - 1)), 0);
         QVERIFY(qAlpha(image.pixel(s / 2, s / 2)) > 0);
     }
+}
+
+void TstAppFolder::windowIconComesBeforeAnyQuestionOrAfterThePaint()
+{
+    // A question asked during the load shows before the main window: it
+    // carries the icon from the start.
+    QApplication::setWindowIcon(QIcon());
+    QWidget main;
+    setApplicationIconAfterFirstPaint(&main);
+    QWidget question;
+    question.show();
+    QVERIFY(!QApplication::windowIcon().isNull());
+    question.hide();
+
+    // Otherwise the main window's first paint comes first, then the icon.
+    QApplication::setWindowIcon(QIcon());
+    QWidget second;
+    setApplicationIconAfterFirstPaint(&second);
+    second.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&second));
+    QTRY_VERIFY(!QApplication::windowIcon().isNull());
 }
 
 QTEST_MAIN(TstAppFolder)

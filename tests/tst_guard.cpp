@@ -7,6 +7,9 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace vesk;
 using namespace vesk::test;
 
@@ -36,6 +39,19 @@ QDateTime modifiedOf(const QString &path)
     QFile f(path);
     return f.fileTime(QFileDevice::FileModificationTime);
 }
+
+// The disk as if every file had last changed ten seconds earlier.
+class AgedFiles : public FaultyFiles
+{
+public:
+    FileStatus status(const QString &path) override
+    {
+        FileStatus s = FaultyFiles::status(path);
+        s.modifiedNs -= 10'000'000'000;
+        s.changedNs -= 10'000'000'000;
+        return s;
+    }
+};
 
 } // namespace
 
@@ -227,6 +243,38 @@ private slots:
         QVERIFY(changedOnDisk(files, path, there));
         QVERIFY(QFile::remove(path));
         QVERIFY(changedOnDisk(files, path, there));
+    }
+
+    void settledFileIsJudgedByItsTimesAndIdentity()
+    {
+        // Changed long before the stamp: the times vouch for the content,
+        // which is neither kept nor read again.
+        QTemporaryDir dir;
+        AgedFiles files;
+        const QString path = dir.filePath(QStringLiteral("a.cfg"));
+        writeBytes(path, "abc");
+        const DiskStamp stamp = DiskStamp::take(files, path);
+        QVERIFY(stamp.hash.isEmpty());
+        files.failOn({FaultyFiles::Op::Read, 1, -1, QString(), QStringLiteral("Permission denied")});
+        QVERIFY(!changedOnDisk(files, path, stamp));
+        // A rewrite that keeps size and modification time, to the
+        // nanosecond, moves the change time.
+        const qint64 mtime = DiskFileAccess().status(path).modifiedNs;
+        writeBytes(path, "abd");
+        const timespec times[2] = {{0, UTIME_OMIT},
+                                   {time_t(mtime / 1'000'000'000), long(mtime % 1'000'000'000)}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        QCOMPARE(DiskFileAccess().status(path).modifiedNs, mtime);
+        QVERIFY(changedOnDisk(files, path, stamp));
+        // Another file moved in under the name.
+        const DiskStamp rewritten = DiskStamp::take(files, path);
+        const QString other = dir.filePath(QStringLiteral("b.cfg"));
+        writeBytes(other, "abd");
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(other, path));
+        const FileStatus moved = files.status(path);
+        QVERIFY(moved.inode != rewritten.inode);
+        QVERIFY(changedOnDisk(files, path, rewritten));
     }
 };
 

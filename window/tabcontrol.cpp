@@ -9,6 +9,27 @@
 namespace vesk
 {
 
+const std::vector<int> &FittedTabBar::captionWidths() const
+{
+    const int n = count();
+    bool same = m_measuredFont == font() && m_measuredCaptions.size() == n;
+    for (int i = 0; same && i < n; ++i)
+        same = m_measuredCaptions[i] == tabText(i);
+    if (same)
+        return m_widths;
+    const QFontMetrics fm(font());
+    m_measuredFont = font();
+    m_measuredCaptions.clear();
+    m_widths.clear();
+    m_totalWidth = 0;
+    for (int i = 0; i < n; ++i) {
+        m_measuredCaptions.append(tabText(i));
+        m_widths.push_back(fm.horizontalAdvance(m_measuredCaptions.back()));
+        m_totalWidth += m_widths.back();
+    }
+    return m_widths;
+}
+
 QSize FittedTabBar::tabSizeHint(int index) const
 {
     const QSize natural = QTabBar::tabSizeHint(index);
@@ -17,12 +38,10 @@ QSize FittedTabBar::tabSizeHint(int index) const
         return natural;
     // Each tab: its caption plus an equal share of the rest of the strip;
     // the last tab also takes what the rounding left.
-    const QFontMetrics fm(font());
-    int text = 0;
-    for (int i = 0; i < n; ++i)
-        text += fm.horizontalAdvance(tabText(i));
+    const std::vector<int> &widths = captionWidths();
+    const int text = m_totalWidth;
     const int share = (width() - text) / n;
-    int w = fm.horizontalAdvance(tabText(index)) + share;
+    int w = widths[size_t(index)] + share;
     if (index == n - 1)
         w += width() - text - share * n;
     return QSize(w, natural.height());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+#include <QStringList>
 #include <QTabBar>
 #include <QWidget>
 
@@ -22,6 +24,16 @@ protected:
     // The style's own tab labels keep a padding the nine captions have no
     // room for; the shapes are the style's, the captions are centred here.
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The captions' widths, measured again only when a caption or the font
+    // changed: a layout asks for every tab's hint, and each hint needs all
+    // the widths.
+    const std::vector<int> &captionWidths() const;
+    mutable QFont m_measuredFont;
+    mutable QStringList m_measuredCaptions;
+    mutable std::vector<int> m_widths;
+    mutable int m_totalWidth = 0;
 };
 
 // The tab control: a strip of captions over pages that each span the whole
