@@ -79,7 +79,10 @@ private:
     bool m_done = false;
 };
 
-std::unique_ptr<QWidget> bareWindow()
+// A bare window of pages of captioned text boxes, a list, a text box and
+// two buttons. The small one (3 pages of 4) is the old baseline; 9 pages of
+// 8 is the editor's size, 72 captioned boxes.
+std::unique_ptr<QWidget> bareWindow(int pages, int rowsPerPage)
 {
     auto w = std::make_unique<QMainWindow>();
     w->setWindowTitle(QStringLiteral("Bare"));
@@ -89,44 +92,12 @@ std::unique_ptr<QWidget> bareWindow()
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
     auto *tabs = new QTabWidget;
-    for (int t = 0; t < 3; ++t) {
-        auto *page = new QWidget;
-        auto *rows = new QVBoxLayout(page);
-        for (int r = 0; r < 4; ++r) {
-            rows->addWidget(new QLabel(QStringLiteral("Setting %1").arg(r)));
-            rows->addWidget(new QLineEdit(QStringLiteral("value")));
-        }
-        tabs->addTab(page, QStringLiteral("Page %1").arg(t));
-    }
-    auto *list = new QListWidget;
-    list->addItems({QStringLiteral("one"), QStringLiteral("two")});
-    tabs->addTab(list, QStringLiteral("List"));
-    tabs->addTab(new QPlainTextEdit(QStringLiteral("text")), QStringLiteral("Text"));
-    layout->addWidget(tabs);
-    layout->addWidget(new QLabel(QStringLiteral("Help line")));
-    layout->addWidget(new QPushButton(QStringLiteral("Save")));
-    layout->addWidget(new QPushButton(QStringLiteral("Quit")));
-    w->setCentralWidget(central);
-    return w;
-}
-
-// The bare window at the editor's size: 72 captioned text boxes on nine
-// tabs, a list, a text box and two buttons.
-std::unique_ptr<QWidget> boxesWindow()
-{
-    auto w = std::make_unique<QMainWindow>();
-    w->setWindowTitle(QStringLiteral("Bare"));
-    QMenu *file = w->menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&Save"));
-    file->addAction(QStringLiteral("&Quit"));
-    auto *central = new QWidget;
-    auto *layout = new QVBoxLayout(central);
-    auto *tabs = new QTabWidget;
-    for (int t = 0; t < 9; ++t) {
+    for (int t = 0; t < pages; ++t) {
         auto *page = new QWidget;
         auto *rows = new QFormLayout(page);
-        for (int r = 0; r < 8; ++r)
-            rows->addRow(QStringLiteral("Setting %1").arg(t * 8 + r), new QLineEdit(QStringLiteral("value")));
+        for (int r = 0; r < rowsPerPage; ++r)
+            rows->addRow(QStringLiteral("Setting %1").arg(t * rowsPerPage + r),
+                         new QLineEdit(QStringLiteral("value")));
         tabs->addTab(page, QStringLiteral("Page %1").arg(t));
     }
     auto *list = new QListWidget;
@@ -146,7 +117,7 @@ int child(int argc, char **argv, const QByteArray &mode, const QString &folder)
     QApplication app(argc, argv);
     ShownProbe probe;
     if (mode != "editor") {
-        std::unique_ptr<QWidget> w = mode == "boxes" ? boxesWindow() : bareWindow();
+        std::unique_ptr<QWidget> w = mode == "boxes" ? bareWindow(9, 8) : bareWindow(3, 4);
         w->installEventFilter(&probe);
         w->show();
         return QApplication::exec();
