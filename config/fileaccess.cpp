@@ -167,6 +167,18 @@ public:
         m_native = QFile::encodeName(m_path);
         return m_rewrite ? openExisting() : openTemporary(mode);
     }
+    FileResult openAsNameOf(const QString &existing) override
+    {
+        if (m_rewrite || m_path.isEmpty() || hasNul(m_path) || hasNul(existing))
+            return FileResult::failure(EINVAL);
+        m_native = QFile::encodeName(m_path);
+        const QByteArray from = QFile::encodeName(existing);
+        // linkat() never creates through a link at the new name, and does
+        // not follow one at the old.
+        return makeTemporary([&](const QByteArray &name) {
+            return ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), 0) == 0;
+        });
+    }
     FileResult setOwner(uint owner, uint group) override
     {
         return ::fchown(m_fd, uid_t(owner), gid_t(group)) == 0 ? FileResult{} : lastError();
@@ -217,8 +229,9 @@ public:
     FileResult commit() override
     {
         // A failing close can be the first word of a lost write.
+        // (A second name has no descriptor.)
         const int fd = std::exchange(m_fd, -1);
-        if (::close(fd) != 0)
+        if (fd >= 0 && ::close(fd) != 0)
             return lastError();
         if (m_rewrite)
             return {};
@@ -241,6 +254,18 @@ public:
 private:
     FileResult openTemporary(uint mode)
     {
+        return makeTemporary([&](const QByteArray &name) {
+            // A name nobody could guess, made here and now: no link or file
+            // planted in advance can be written through.
+            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode_t(mode & 0777));
+            return m_fd >= 0;
+        });
+    }
+    // Tries fresh unguessable names beside the target until make(name)
+    // succeeds or fails for another reason than the name being taken.
+    template <class Make> FileResult makeTemporary(Make make)
+    {
         const QByteArray prefix = folderOf(m_native) + "/.veskfrontend-";
         static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
         for (int tries = 0; tries < 100; ++tries) {
@@ -248,11 +273,7 @@ private:
             for (int i = 0; i < 12; ++i)
                 name += kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
             name += ".tmp";
-            // A name nobody could guess, made here and now: no link or file
-            // planted in advance can be written through.
-            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          mode_t(mode & 0777));
-            if (m_fd >= 0) {
+            if (make(name)) {
                 m_temp = name;
                 return {};
             }

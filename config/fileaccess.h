@@ -55,6 +55,11 @@ public:
     // (less the umask). An existing file is opened without following a link
     // and must still be the file asked for.
     virtual FileResult open(uint mode) = 0;
+    // Instead of open(): the temporary is a second name of the existing file
+    // at `existing` (a link there is not followed), and commit() puts that
+    // very file, bytes, owner and all, under the target's name. Nothing is
+    // written, so nothing but commit() and cancel() may follow.
+    virtual FileResult openAsNameOf(const QString &existing) = 0;
     virtual FileResult setOwner(uint owner, uint group) = 0;
     virtual FileResult setPermissions(uint mode) = 0;
     // Gives the file exactly the extended attributes of the file at

@@ -142,10 +142,10 @@ private:
     FileResult firstSave(const QString &real, const QByteArray &data);
     FileResult checkBackupName();
     FileResult stageNewFile(const QString &real, const QByteArray &data, bool *inPlace);
-    FileResult stageBackup(const QString &real, const QByteArray &current, qint64 maxBackupBytes);
-    FileResult placeBackup(bool hadBackup, const QByteArray &current);
-    FileResult placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current,
-                            bool inPlace);
+    FileResult readCurrent(const QString &real, qint64 maxBytes);
+    FileResult stageBackup(const QString &real, bool inPlace, qint64 maxBackupBytes);
+    FileResult placeBackup(bool hadBackup);
+    FileResult placeNewFile(const QString &real, const QByteArray &data, bool inPlace);
 
     FileResult fail(const QString &reason)
     {
@@ -166,6 +166,7 @@ private:
     FileAccess &m_files;
     QString m_path, m_backupPath, m_keepPath;
     FileStatus m_target, m_older;
+    QByteArray m_current;    // the file's bytes, read only where a copy of them is needed
     QByteArray m_olderBytes; // for a backup rewritten in place
     std::unique_ptr<SaveFile> m_newFile, m_backupFile;
     bool m_kept = false;           // the older backup also has the .keep name
@@ -189,9 +190,10 @@ FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
     if (!m_target.exists)
         return firstSave(real, data);
 
-    const ReadResult current = m_files.read(real, maxBackupBytes);
-    if (!current.ok())
-        return fail(current.reason());
+    // The backup is no copy now, but what could not be read back (a file
+    // the editor refused to open) is still not saved over.
+    if (m_target.size > maxBackupBytes)
+        return fail(u"the file is larger than %1 bytes"_s.arg(maxBackupBytes));
     if (FileResult r = checkBackupName(); !r)
         return r;
     const bool hadBackup = m_older.exists || m_older.symlink;
@@ -199,12 +201,16 @@ FileResult Save::run(const QByteArray &data, qint64 maxBackupBytes)
     // rewritten where it is.
     bool inPlace = m_target.links > 1;
     FileResult r = stageNewFile(real, data, &inPlace);
+    // A file rewritten in place needs its old bytes to put back if the
+    // write fails, and its backup must be a copy.
+    if (r && inPlace)
+        r = readCurrent(real, maxBackupBytes);
     if (r)
-        r = stageBackup(real, *current, maxBackupBytes);
+        r = stageBackup(real, inPlace, maxBackupBytes);
     if (r)
-        r = placeBackup(hadBackup, *current);
+        r = placeBackup(hadBackup);
     if (r)
-        r = placeNewFile(real, data, *current, inPlace);
+        r = placeNewFile(real, data, inPlace);
     if (r)
         dropKept();
     return r;
@@ -268,9 +274,31 @@ FileResult Save::stageNewFile(const QString &real, const QByteArray &data, bool 
     return r ? FileResult{} : fail(r.reason());
 }
 
-// 2. A complete copy of the current file as the coming backup.
-FileResult Save::stageBackup(const QString &real, const QByteArray &current, qint64 maxBackupBytes)
+FileResult Save::readCurrent(const QString &real, qint64 maxBytes)
 {
+    ReadResult current = m_files.read(real, maxBytes);
+    if (!current.ok())
+        return fail(current.reason());
+    m_current = std::move(*current);
+    return {};
+}
+
+// 2. The coming backup. Where the file is going to be replaced by the new
+//    one, that is the file itself under a second name: nothing is read or
+//    written, and it keeps owner, mode and attributes by being the same
+//    file. Where that cannot be (another file system, no hard links, a
+//    file that is rewritten in place), a complete copy.
+FileResult Save::stageBackup(const QString &real, bool inPlace, qint64 maxBackupBytes)
+{
+    if (!inPlace) {
+        m_backupFile = m_files.saveFile(m_backupPath);
+        if (m_backupFile->openAsNameOf(real))
+            return {};
+        // Whatever kept the second name from being made, a copy may still
+        // be; if not, its own failure says why.
+        if (FileResult r = readCurrent(real, maxBackupBytes); !r)
+            return r;
+    }
     m_backupFile = m_files.saveFile(m_backupPath);
     if (FileResult r = m_backupFile->open(0600); !r) {
         m_backupFile.reset();
@@ -286,7 +314,7 @@ FileResult Save::stageBackup(const QString &real, const QByteArray &current, qin
         return {};
     }
     adoptForBackup(*m_backupFile, m_target, real);
-    FileResult r = m_backupFile->write(current);
+    FileResult r = m_backupFile->write(m_current);
     if (r)
         r = m_backupFile->flush();
     return r ? FileResult{} : fail(r.reason());
@@ -295,7 +323,7 @@ FileResult Save::stageBackup(const QString &real, const QByteArray &current, qin
 // 3. The older backup keeps a second name while the new one takes its
 //    place, so a complete backup stands under the backup's name at every
 //    moment, and the older one can come back if the save fails.
-FileResult Save::placeBackup(bool hadBackup, const QByteArray &current)
+FileResult Save::placeBackup(bool hadBackup)
 {
     if (hadBackup && !m_backupInPlace) {
         if (FileResult r = m_files.link(m_backupPath, m_keepPath))
@@ -305,7 +333,7 @@ FileResult Save::placeBackup(bool hadBackup, const QByteArray &current)
     }
     if (m_backupInPlace) {
         // On failure it has put the older bytes back itself, as far as it could.
-        const Rewrite w = rewriteInPlace(m_files, m_backupPath, m_older, current, m_olderBytes);
+        const Rewrite w = rewriteInPlace(m_files, m_backupPath, m_older, m_current, m_olderBytes);
         if (!w.result)
             return fail(aboutBackup(m_backupPath, w.result.reason()));
     } else if (FileResult r = m_backupFile->commit(); !r) {
@@ -320,8 +348,7 @@ FileResult Save::placeBackup(bool hadBackup, const QByteArray &current)
 }
 
 // 4. The new file takes the target's place.
-FileResult Save::placeNewFile(const QString &real, const QByteArray &data, const QByteArray &current,
-                              bool inPlace)
+FileResult Save::placeNewFile(const QString &real, const QByteArray &data, bool inPlace)
 {
     if (!inPlace) {
         if (FileResult r = m_newFile->commit(); !r)
@@ -331,7 +358,7 @@ FileResult Save::placeNewFile(const QString &real, const QByteArray &data, const
             return fail(r.reason());
         return {};
     }
-    const Rewrite w = rewriteInPlace(m_files, real, m_target, data, current);
+    const Rewrite w = rewriteInPlace(m_files, real, m_target, data, m_current);
     if (w.damaged) {
         // The backup now holds the only complete copy of the file.
         m_targetReplaced = true;

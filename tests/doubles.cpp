@@ -23,6 +23,10 @@ public:
     {
         return check(m_rewrite ? Op::OpenInPlace : Op::Open, [&] { return m_real->open(mode); });
     }
+    FileResult openAsNameOf(const QString &existing) override
+    {
+        return check(Op::Name, [&] { return m_real->openAsNameOf(existing); });
+    }
     FileResult setOwner(uint owner, uint group) override
     {
         return check(Op::Chown, [&] { return m_real->setOwner(owner, group); });
@@ -100,6 +104,7 @@ const char *FaultyFiles::name(Op op)
     case Op::Link: return "link";
     case Op::SyncFolder: return "syncfolder";
     case Op::OpenInPlace: return "openinplace";
+    case Op::Name: return "name";
     }
     return "?";
 }

@@ -36,7 +36,8 @@ public:
         Truncate,
         Link,
         SyncFolder,
-        OpenInPlace
+        OpenInPlace,
+        Name // a temporary made a second name of an existing file
     };
 
     struct Fault {

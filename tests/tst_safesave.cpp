@@ -136,6 +136,7 @@ struct Case {
     bool hadTarget = true, hadBackup = true;
     bool hardLinked = false; // a second name for the file, elsewhere
     bool sameFile = false;   // the file is rewritten in place
+    bool copied = false;     // the backup is a copy: no second name across file systems
     std::optional<FaultyFiles::Fault> also = std::nullopt;
 };
 
@@ -213,15 +214,17 @@ void TstSafeSave::faults_data()
     // name looks for a leftover .keep.
     row(u"status of target"_s, {Op::Status, kTgt});
     row(u"status of backup"_s, {.op = Op::Status, .on = kBak, .occurrence = 2});
-    row(u"read current target"_s, {Op::Read, kTgt});
+    row(u"name the file as backup fails: copied"_s,
+        {.op = Op::Name, .on = kBak, .ok = true, .target = New, .backup = Old});
+    row(u"read current target"_s, {.op = Op::Read, .on = kTgt, .copied = true});
     row(u"open new file"_s, {Op::Open, kTgt});
     for (qint64 at : {qint64(0), qint64(1), kNew.size() / 2, kNew.size() - 1})
         row(u"write new at %1"_s.arg(at), {.op = Op::Write, .on = kTgt, .at = at});
     row(u"sync new file"_s, {Op::Flush, kTgt});
-    row(u"open backup copy"_s, {Op::Open, kBak});
-    row(u"write backup at 0"_s, {.op = Op::Write, .on = kBak, .at = 0});
-    row(u"write backup mid-file"_s, {.op = Op::Write, .on = kBak, .at = kOld.size() / 2});
-    row(u"sync backup copy"_s, {Op::Flush, kBak});
+    row(u"open backup copy"_s, {.op = Op::Open, .on = kBak, .copied = true});
+    row(u"write backup at 0"_s, {.op = Op::Write, .on = kBak, .at = 0, .copied = true});
+    row(u"write backup mid-file"_s, {.op = Op::Write, .on = kBak, .at = kOld.size() / 2, .copied = true});
+    row(u"sync backup copy"_s, {.op = Op::Flush, .on = kBak, .copied = true});
     row(u"link older backup aside"_s, {Op::Link, kBak});
     row(u"commit backup"_s, {Op::Commit, kBak});
     row(u"sync folder after backup"_s, {Op::SyncFolder, kBak});
@@ -247,7 +250,7 @@ void TstSafeSave::faults_data()
         row(u"new file: %1 refused, in place"_s.arg(QLatin1StringView(FaultyFiles::name(op))), c);
     }
     c = done;
-    c.on = kBak;
+    c.on = kBak, c.copied = true;
     for (auto [op, code] : {std::pair{Op::Chown, EPERM},
                             {Op::SetPermissions, EPERM},
                             {Op::CopyAttributes, ENOTSUP},
@@ -267,13 +270,14 @@ void TstSafeSave::faults_data()
     c.op = Op::Open, c.on = kTgt, c.code = EACCES, c.sameFile = true, c.also = refused(kBak);
     row(u"read-only folder, writable files"_s, c);
     c = done;
-    c.op = Op::Open, c.on = kBak, c.code = EACCES;
+    c.op = Op::Open, c.on = kBak, c.code = EACCES, c.copied = true;
     row(u"backup rewritten in place"_s, c);
     for (Fault also : {Fault{Op::OpenInPlace, 1, -1, kBak}, Fault{Op::Write, 1, 10, kBak},
                        Fault{Op::Commit, 1, -1, kTgt}, Fault{Op::OpenInPlace, 1, -1, kTgt}}) {
         Case f{.op = Op::Open,
                .on = also.pathContains == kTgt && also.op == Op::OpenInPlace ? kTgt : kBak,
                .code = EACCES,
+               .copied = true,
                .also = also};
         row(u"rewritten in place, then %1 %2 fails"_s.arg(QLatin1StringView(FaultyFiles::name(also.op)),
                                                           also.pathContains),
@@ -304,8 +308,9 @@ void TstSafeSave::faults_data()
 
     // With a target but no backup yet.
     for (Case c : {Case{.op = Op::Status, .on = kBak, .occurrence = 2},
-                   Case{.op = Op::Write, .on = kBak, .at = 100}, Case{Op::Open, kBak, EACCES},
-                   Case{Op::Commit, kBak}, Case{Op::SyncFolder, kBak}, Case{Op::Commit, kTgt}}) {
+                   Case{.op = Op::Write, .on = kBak, .at = 100, .copied = true},
+                   Case{.op = Op::Open, .on = kBak, .code = EACCES, .copied = true}, Case{Op::Commit, kBak},
+                   Case{Op::SyncFolder, kBak}, Case{Op::Commit, kTgt}}) {
         c.hadBackup = false, c.backup = Absent;
         row(u"no backup: %1 %2 #%3"_s.arg(QLatin1StringView(FaultyFiles::name(c.op)), c.on).arg(c.occurrence),
             c);
@@ -342,6 +347,8 @@ void TstSafeSave::faults()
     files.failOn({c.op, c.occurrence, c.at, c.on, u"Injected failure"_s, c.code, c.oom});
     if (c.also)
         files.failOn(*c.also);
+    if (c.copied)
+        files.failOn({Op::Name, 1, -1, kBak, u"Invalid cross-device link"_s, EXDEV});
     const FileResult out = saveWithBackup(files, path, backupPath, kNew, kMaxConfigBytes);
 
     if (c.on != u"nothing matches"_s)
@@ -360,6 +367,9 @@ void TstSafeSave::faults()
         QCOMPARE(statOf(path).st_ino, inodeBefore);
     if (c.hardLinked)
         QCOMPARE(readBytes(second), readBytes(path));
+    // A replaced file is its own backup: nothing was copied.
+    if (c.ok && c.hadTarget && !c.sameFile && !c.copied && c.op != Op::Name)
+        QCOMPARE(statOf(backupPath).st_ino, inodeBefore);
 
     // No temporary file is left behind.
     QStringList expected;
