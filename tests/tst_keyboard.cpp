@@ -1,11 +1,16 @@
 // The window by keyboard alone: from the tab strip into the page it shows,
 // page switching, help for the focused box, the category list and its
-// dialog, and Find Next's word on a lone match.
+// dialog, Find Next's word on a lone match, and a big Raw text.
 
 #include "categories/categorydialog.h"
 #include "config/catalogue.h"
+#include "config/configfile.h"
 #include "windowfixture.h"
 
+#include "window/rawlinesview.h"
+#include "window/rawtext.h"
+
+#include <QClipboard>
 #include <QTabBar>
 
 using namespace vesk;
@@ -139,6 +144,63 @@ private slots:
         s->action("menFindNext")->trigger();
         QCOMPARE(shown(s->tk),
                  QStringList{message(u"Find Setting"_s, u"No other setting matches vesk_realm"_s)});
+    }
+
+    // A big Raw text is shown a line per row until a key would change it;
+    // then the text box takes over where the user was, with that key.
+    void bigRawText_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("viewAfter");
+        QTest::addColumn<QString>("miscStart"); // empty: unchanged
+        QTest::addColumn<int>("replaced");      // lines of the text that miscStart stands for
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("focusAfter");
+        const int big = int(RawTextEdit::kLinesForView);
+        QTest::newRow("one line less: the text box")
+            << big - 1 << u""_s << false << u""_s << 0 << u""_s << u"Text1"_s;
+        QTest::newRow("moving and copying")
+            << big << u"Down,Down,PgDown,Home,Ctrl+C"_s << true << u""_s << 0 << u"# line 0\n"_s << u"view"_s;
+        QTest::newRow("typing") << big << u"Down,Down,Q"_s << false << u"# line 0\n# line 1\nq# line 2\n"_s
+                                << 3 << u""_s << u"Text1"_s;
+        QTest::newRow("pasting") << big << u"Ctrl+V"_s << false << u"pasted# line 0\n"_s << 1 << u"pasted"_s
+                                 << u"Text1"_s;
+        QTest::newRow("Backspace") << big << u"Down,Backspace"_s << false << u"# line 0# line 1\n"_s << 2
+                                   << u""_s << u"Text1"_s;
+        QTest::newRow("Tab goes on to Save") << big << u"Tab"_s << true << u""_s << 0 << u""_s << u"bSave"_s;
+    }
+    void bigRawText()
+    {
+        QFETCH(int, lines);
+        QFETCH(QString, keys);
+        QFETCH(bool, viewAfter);
+        QFETCH(QString, miscStart);
+        QFETCH(int, replaced);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, focusAfter);
+        QByteArray bytes = kConfig;
+        QString misc;
+        for (int i = 0; i < lines; ++i)
+            misc += u"# line %1\n"_s.arg(i);
+        bytes += misc.toUtf8().replace("\n", "\r\n");
+        s->load(bytes);
+        QApplication::clipboard()->setText(clipboard);
+        auto *raw = s->w.findChild<RawTextEdit *>();
+        s->w.tabs()->setCurrentIndex(int(Page::Raw));
+        raw->setFocus(Qt::TabFocusReason);
+        QCOMPARE(raw->linesView() != nullptr, lines >= RawTextEdit::kLinesForView);
+        for (const QString &k : keys.split(u',', Qt::SkipEmptyParts))
+            QTest::keySequence(focused(), QKeySequence(k));
+        QApplication::processEvents(); // the view goes later
+
+        QCOMPARE(raw->linesView() != nullptr, viewAfter);
+        QCOMPARE(s->w.isModified(), !miscStart.isEmpty());
+        QStringList rest = misc.split(u'\n');
+        QCOMPARE(s->w.content().misc, miscStart + rest.mid(replaced).join(u'\n'));
+        QCOMPARE(QApplication::clipboard()->text(), clipboard);
+        QWidget *f = focused();
+        QCOMPARE(f && f == raw->linesView() ? u"view"_s : f->objectName(), focusAfter);
     }
 
     // A value longer than its box shows its beginning.

@@ -425,7 +425,10 @@ bool MainWindow::focusNextPrevChild(bool next)
     // The Tab key walks every setting, bringing the tab that holds the next
     // control to the front, as the order runs across the tabs.
     QWidget *current = focusWidget();
-    auto it = std::find(m_focusOrder.begin(), m_focusOrder.end(), current);
+    // A control may hand its focus to a stand-in (the Raw text's view).
+    auto it = std::find_if(m_focusOrder.begin(), m_focusOrder.end(), [&](QWidget *w) {
+        return w == current || (current && w->focusProxy() == current);
+    });
     if (it == m_focusOrder.end() || !current->isVisible()
         || (m_categoryDialog && m_categoryDialog->isVisible()))
         return QMainWindow::focusNextPrevChild(next);

@@ -1,10 +1,18 @@
 #include "window/rawtext.h"
 
+#include "window/rawlinesview.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include <algorithm>
 #include <iterator>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace vesk
 {
@@ -35,6 +43,17 @@ QString pickStandIns(QStringView text)
     return out.size() == kUnholdableView.size() ? out : QString();
 }
 
+bool hasLines(QStringView text, qsizetype count)
+{
+    for (qsizetype from = 0; count > 0; --count) {
+        from = text.indexOf(u'\n', from);
+        if (from < 0)
+            return false;
+        ++from;
+    }
+    return true;
+}
+
 QString swapChars(QString text, QStringView from, QStringView to)
 {
     for (qsizetype i = 0; i < from.size() && i < to.size(); ++i)
@@ -56,12 +75,48 @@ RawTextEdit::RawTextEdit(QWidget *parent) : QPlainTextEdit(parent)
 
 void RawTextEdit::setTextAsRead(QString lines)
 {
+    dropView();
     m_asRead = std::move(lines);
     m_standIns.clear();
     m_edited = false;
     m_pending = true;
-    if (isVisible() || m_asRead.isEmpty())
+    if (m_asRead.isEmpty())
         fill();
+    else if (isVisible())
+        present();
+}
+
+void RawTextEdit::present()
+{
+    if (!m_pending || m_view)
+        return;
+    if (!hasLines(m_asRead, kLinesForView)) {
+        fill();
+        return;
+    }
+    // The box stays empty underneath; the view covers it and takes its
+    // keyboard focus.
+    m_view = new RawLinesView(m_asRead, this);
+    m_view->setGeometry(rect());
+    m_view->setAccessibleName(accessibleName());
+    m_view->setAccessibleDescription(u"Read-only until you type: %1 lines"_s.arg(m_view->lineCount()));
+    setFocusProxy(m_view);
+    connect(m_view, &RawLinesView::editRequested, this, &RawTextEdit::startEditing);
+    m_view->show();
+    if (hasFocus())
+        m_view->setFocus(Qt::OtherFocusReason);
+}
+
+void RawTextEdit::dropView()
+{
+    if (!m_view)
+        return;
+    setFocusProxy(nullptr);
+    m_view->hide();
+    // Not deleted here: it may be in the middle of handling the key that
+    // brought us here.
+    m_view->deleteLater();
+    m_view = nullptr;
 }
 
 void RawTextEdit::fill()
@@ -73,6 +128,33 @@ void RawTextEdit::fill()
     m_standIns = pickStandIns(m_asRead);
     setPlainText(swapChars(m_asRead, kUnholdableView, m_standIns));
     m_setting = false;
+    dropView();
+}
+
+void RawTextEdit::startEditing(int line, const QKeyEvent *key, QPoint at)
+{
+    const bool hadFocus = m_view->hasFocus();
+    const int top = m_view->verticalScrollBar()->value(); // a row per step, as here a line
+    const int left = m_view->horizontalScrollBar()->value();
+    // The one wait of a big text: the box takes every line now.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    fill();
+    QApplication::restoreOverrideCursor();
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
+    if (at != RawLinesView::kNoPoint)
+        setTextCursor(cursorForPosition(at));
+    else
+        setTextCursor(QTextCursor(document()->findBlockByNumber(line)));
+    ensureCursorVisible();
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
+    if (key) {
+        QKeyEvent again(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
+                        key->nativeVirtualKey(), key->nativeModifiers(), key->text(), key->isAutoRepeat(),
+                        key->count());
+        QCoreApplication::sendEvent(this, &again);
+    }
 }
 
 QString RawTextEdit::textToWrite() const
@@ -86,8 +168,15 @@ QString RawTextEdit::textToWrite() const
 
 void RawTextEdit::showEvent(QShowEvent *event)
 {
-    fill();
+    present();
     QPlainTextEdit::showEvent(event);
+}
+
+void RawTextEdit::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    if (m_view)
+        m_view->setGeometry(rect());
 }
 
 } // namespace vesk

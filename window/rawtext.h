@@ -3,21 +3,28 @@
 #include <QPlainTextEdit>
 #include <QString>
 
+class QKeyEvent;
+
 namespace vesk
 {
+
+class RawLinesView;
 
 // The Raw tab's text: the lines of the file the editor does not know, which
 // the user may edit and add to.
 //
 // Until the user edits it, the text as read is what gets written: the box
-// cannot hold a few characters exactly, and a big file's text is only put
-// into the box when the tab first shows it (a text box costs about 10 µs a
-// line, which would hold a big file's window back for seconds).
+// cannot hold a few characters exactly, and the text is only put into the
+// box when the tab first shows it. A text box costs about 10 µs and 300
+// bytes a line; so a text of kLinesForView lines or more is shown by a
+// read-only view over it instead, until the user starts to edit it.
 class RawTextEdit : public QPlainTextEdit
 {
     Q_OBJECT
 public:
     explicit RawTextEdit(QWidget *parent = nullptr);
+
+    static constexpr qsizetype kLinesForView = 10000;
 
     // Replaces the text by lines read from a file, each followed by "\n".
     void setTextAsRead(QString lines);
@@ -25,6 +32,8 @@ public:
     QString textToWrite() const;
     // Puts the text as read into the box now, if it still waits.
     void fill();
+    // The read-only view over a big text while it stands in for the box.
+    RawLinesView *linesView() const { return m_view; }
 
 signals:
     // The user changed the text.
@@ -32,13 +41,20 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Shows the text as read, in the box or, for a big one, in the view.
+    void present();
+    void dropView();
+    void startEditing(int line, const QKeyEvent *key, QPoint at);
+
     QString m_asRead;
     QString m_standIns; // what the characters the box cannot hold look like in it
     bool m_edited = false;
-    bool m_pending = false; // m_asRead waits for the box to be shown
-    bool m_setting = false; // the program, not the user, changes the text
+    bool m_pending = false;         // m_asRead waits for the box to be shown
+    bool m_setting = false;         // the program, not the user, changes the text
+    RawLinesView *m_view = nullptr; // a child
 };
 
 } // namespace vesk

@@ -1,0 +1,187 @@
+#include "window/rawlinesview.h"
+
+#include <QAbstractListModel>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace vesk
+{
+namespace
+{
+
+// The lines of the text, found once; each is cut out only when a row in
+// sight asks for it.
+class LinesModel : public QAbstractListModel
+{
+public:
+    explicit LinesModel(const QString &text, QObject *parent) : QAbstractListModel(parent), m_text(text)
+    {
+        const char16_t *d = reinterpret_cast<const char16_t *>(m_text.constData());
+        const qsizetype n = m_text.size();
+        m_starts.reserve(size_t(std::count(d, d + n, u'\n')) + 2);
+        m_starts.push_back(0);
+        for (qsizetype i = 0; i < n; ++i)
+            if (d[i] == u'\n')
+                m_starts.push_back(i + 1);
+        if (m_starts.back() != n) // a last line without its "\n"
+            m_starts.push_back(n + 1);
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_starts.size() - 1);
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
+            return {};
+        return line(index.row());
+    }
+    QString line(int row) const
+    {
+        if (row < 0 || size_t(row) + 1 >= m_starts.size())
+            return {};
+        const qsizetype start = m_starts[size_t(row)];
+        return m_text.mid(start, m_starts[size_t(row) + 1] - 1 - start);
+    }
+    // The rows with the most characters, longest first: the widest ones,
+    // as near as can be told without laying out every line.
+    std::vector<int> longestRows(size_t count) const
+    {
+        std::vector<int> rows(m_starts.size() - 1);
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = int(i);
+        const auto length = [&](int r) { return m_starts[size_t(r) + 1] - m_starts[size_t(r)]; };
+        count = std::min(count, rows.size());
+        std::partial_sort(rows.begin(), rows.begin() + qsizetype(count), rows.end(),
+                          [&](int a, int b) { return length(a) > length(b); });
+        rows.resize(count);
+        return rows;
+    }
+
+private:
+    QString m_text; // shared with the Raw text, not copied
+    std::vector<qsizetype> m_starts;
+};
+
+// Every row the same size, known in advance: the view never asks a row
+// it does not show.
+class LineDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize size;
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override { return size; }
+};
+
+} // namespace
+
+bool isEditingKey(const QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)
+        || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))
+        return true;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete: return true;
+    default: break;
+    }
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    const QString text = event->text();
+    return mods == Qt::NoModifier && !text.isEmpty() && text.at(0).isPrint();
+}
+
+RawLinesView::RawLinesView(const QString &text, QWidget *parent) : QListView(parent)
+{
+    auto *lines = new LinesModel(text, this);
+    auto *delegate = new LineDelegate(this);
+    setModel(lines);
+    setItemDelegate(delegate);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setTextElideMode(Qt::ElideNone);
+    setWordWrap(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    // As wide as the widest line, measured among the longest ones.
+    const QFontMetrics fm(font());
+    int widest = 0;
+    for (int row : lines->longestRows(200))
+        widest = std::max(widest, fm.horizontalAdvance(lines->line(row)));
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    delegate->size = QSize(widest + 2 * margin + fm.maxWidth(), fm.height() + 2);
+    // Like a text box's caret at the start: current, nothing selected.
+    if (lines->rowCount() > 0)
+        selectionModel()->setCurrentIndex(lines->index(0), QItemSelectionModel::NoUpdate);
+}
+
+int RawLinesView::lineCount() const
+{
+    return model()->rowCount();
+}
+
+QString RawLinesView::selectedText() const
+{
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    const auto *lines = static_cast<const LinesModel *>(model());
+    QString out;
+    for (const QModelIndex &i : rows)
+        out += lines->line(i.row()) + u'\n';
+    return out;
+}
+
+void RawLinesView::copySelection() const
+{
+    const QString text = selectedText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void RawLinesView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        return;
+    }
+    if (isEditingKey(event)) {
+        emit editRequested(std::max(currentIndex().row(), 0), event, kNoPoint);
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void RawLinesView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    const QModelIndex row = indexAt(at);
+    emit editRequested(row.isValid() ? row.row() : std::max(lineCount() - 1, 0), nullptr, at);
+}
+
+void RawLinesView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *copy = menu.addAction(u"&Copy"_s, this, &RawLinesView::copySelection);
+    copy->setEnabled(selectionModel()->hasSelection());
+    menu.addAction(u"Select &All"_s, this, &QAbstractItemView::selectAll);
+    menu.addSeparator();
+    menu.addAction(u"&Edit"_s, this,
+                   [this] { emit editRequested(std::max(currentIndex().row(), 0), nullptr, kNoPoint); });
+    menu.exec(event->globalPos());
+}
+
+} // namespace vesk
