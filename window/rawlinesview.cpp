@@ -25,15 +25,13 @@ class LinesModel : public QAbstractListModel
 public:
     explicit LinesModel(const QString &text, QObject *parent) : QAbstractListModel(parent), m_text(text)
     {
-        const char16_t *d = reinterpret_cast<const char16_t *>(m_text.constData());
-        const qsizetype n = m_text.size();
-        m_starts.reserve(size_t(std::count(d, d + n, u'\n')) + 2);
+        const QStringView all(m_text);
+        m_starts.reserve(size_t(all.size() / 32 + 2)); // a guess; real lines are longer
         m_starts.push_back(0);
-        for (qsizetype i = 0; i < n; ++i)
-            if (d[i] == u'\n')
-                m_starts.push_back(i + 1);
-        if (m_starts.back() != n) // a last line without its "\n"
-            m_starts.push_back(n + 1);
+        for (qsizetype at = all.indexOf(u'\n'); at >= 0; at = all.indexOf(u'\n', at + 1))
+            m_starts.push_back(at + 1);
+        if (m_starts.back() != all.size()) // a last line without its "\n"
+            m_starts.push_back(all.size() + 1);
     }
 
     int rowCount(const QModelIndex &parent = {}) const override
@@ -53,19 +51,20 @@ public:
         const qsizetype start = m_starts[size_t(row)];
         return m_text.mid(start, m_starts[size_t(row) + 1] - 1 - start);
     }
-    // The rows with the most characters, longest first: the widest ones,
-    // as near as can be told without laying out every line.
+    qsizetype length(int row) const { return m_starts[size_t(row) + 1] - m_starts[size_t(row)] - 1; }
+    // Up to count of the rows with the most characters: the widest ones, as
+    // near as can be told without laying out every line.
     std::vector<int> longestRows(size_t count) const
     {
-        std::vector<int> rows(m_starts.size() - 1);
-        for (size_t i = 0; i < rows.size(); ++i)
-            rows[i] = int(i);
-        const auto length = [&](int r) { return m_starts[size_t(r) + 1] - m_starts[size_t(r)]; };
-        count = std::min(count, rows.size());
-        std::partial_sort(rows.begin(), rows.begin() + qsizetype(count), rows.end(),
-                          [&](int a, int b) { return length(a) > length(b); });
-        rows.resize(count);
-        return rows;
+        const int rows = rowCount();
+        qsizetype most = 0;
+        for (int r = 0; r < rows; ++r)
+            most = std::max(most, length(r));
+        std::vector<int> out;
+        for (int r = 0; r < rows && out.size() < count; ++r)
+            if (length(r) * 5 >= most * 4)
+                out.push_back(r);
+        return out;
     }
 
 private:
