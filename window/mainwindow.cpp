@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,7 +99,13 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     setObjectName(u"Form1"_s);
     setWindowTitle(u"VESK Front End"_s);
     QFont f = font();
-    f.setFamilies({u"Microsoft Sans Serif"_s, u"Liberation Sans"_s, u"Arial"_s, u"sans-serif"_s});
+    // The first of these that is installed, looked up once: a missing family
+    // in the font itself is looked for again by every font made from it.
+    for (const QString &family : {u"Microsoft Sans Serif"_s, u"Liberation Sans"_s, u"Arial"_s})
+        if (QFontDatabase::hasFamily(family)) {
+            f.setFamily(family);
+            break;
+        }
     f.setPointSizeF(8.25);
     setFont(f);
     buildWindow();

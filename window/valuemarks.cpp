@@ -29,9 +29,7 @@ QString problemLine(const QString &problem)
 
 void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLine *helpLine)
 {
-    // The style's warning icon is drawn in its own colours, so it reads on
-    // a light and a dark palette alike.
-    auto *mark = new QAction(box->style()->standardIcon(QStyle::SP_MessageBoxWarning), QString(), box);
+    auto *mark = new QAction(box);
     mark->setObjectName(u"valueProblem"_s);
     // The box shows the icon only while it holds the action: a hidden
     // action still leaves a greyed icon in the box.
@@ -42,6 +40,12 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
         }
         if (box->actions().contains(mark))
             return;
+        // The style's warning icon is drawn in its own colours, so it reads
+        // on a light and a dark palette alike. Looked up in the icon theme
+        // only for a box that needs it: for all 72, that held the window
+        // back by milliseconds.
+        if (mark->icon().isNull())
+            mark->setIcon(box->style()->standardIcon(QStyle::SP_MessageBoxWarning));
         box->addAction(mark, QLineEdit::TrailingPosition);
         for (QObject *o : mark->associatedObjects()) {
             if (auto *icon = qobject_cast<QWidget *>(o); icon && icon != box) {
