@@ -1,9 +1,11 @@
 #include "toolkit/appicon.h"
 #include "toolkit/qttoolkit.h"
 #include "window/mainwindow.h"
+#include "window/tabcontrol.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -38,19 +40,38 @@ QString fileArgument(int &argc, char **argv)
 
 // VESK_EXIT_AFTER_PAINT=1 (bench/fresh-process.sh): once the window has
 // painted, say so and end at once, so a start-up can be timed from outside.
+// VESK_EXIT_AFTER_PAINT=raw: once it has painted, bring the Raw tab to the
+// front as a click on it would, and end when that has painted, saying how
+// long it took.
 class ExitAfterPaint : public QObject
 {
 public:
+    explicit ExitAfterPaint(vesk::MainWindow &window) : m_window(window) {}
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            QTimer::singleShot(0, [] {
-                std::fputs("painted\n", stdout);
-                std::fflush(stdout);
-                std::_Exit(0);
-            });
+        if (event->type() != QEvent::Paint || m_waiting)
+            return false;
+        m_waiting = true;
+        QTimer::singleShot(0, this, [this] {
+            if (qgetenv("VESK_EXIT_AFTER_PAINT") == "raw" && !m_clock.isValid()) {
+                m_clock.start();
+                m_window.tabs()->setCurrentIndex(int(vesk::Page::Raw));
+                m_waiting = false;
+                return;
+            }
+            if (m_clock.isValid())
+                std::printf("raw tab painted after %.1f ms\n", double(m_clock.nsecsElapsed()) / 1e6);
+            std::fputs("painted\n", stdout);
+            std::fflush(stdout);
+            std::_Exit(0);
+        });
         return false;
     }
+
+private:
+    vesk::MainWindow &m_window;
+    QElapsedTimer m_clock;
+    bool m_waiting = false;
 };
 
 } // namespace
@@ -73,7 +94,7 @@ int main(int argc, char *argv[])
     vesk::MainWindow window(toolkit);
     vesk::setApplicationIconAfterFirstPaint(&window);
     // Installed last, so it sees the paint first: the end comes before the icon.
-    ExitAfterPaint exitAfterPaint;
+    ExitAfterPaint exitAfterPaint(window);
     if (qEnvironmentVariableIsSet("VESK_EXIT_AFTER_PAINT"))
         QApplication::instance()->installEventFilter(&exitAfterPaint);
     window.load(file);

@@ -2,6 +2,7 @@
 //
 //   vesk_startup [ROUNDS]
 //   vesk_startup --child boxes       a bare window with 72 captioned boxes
+//   vesk_startup --child plaintext FILE   a Qt plain-text editor showing FILE
 //   vesk_startup --generate LINES FILE
 //
 // Each round starts this same program twice as a child process, once as the
@@ -116,6 +117,19 @@ int child(int argc, char **argv, const QByteArray &mode, const QString &folder)
 {
     QApplication app(argc, argv);
     ShownProbe probe;
+    if (mode == "plaintext") {
+        // What a general text editor built on Qt does with the same file.
+        QFile f(folder);
+        if (!f.open(QIODevice::ReadOnly))
+            return 1;
+        QPlainTextEdit edit;
+        edit.setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit.setPlainText(QString::fromUtf8(f.readAll()));
+        edit.resize(800, 600);
+        edit.installEventFilter(&probe);
+        edit.show();
+        return QApplication::exec();
+    }
     if (mode != "editor") {
         std::unique_ptr<QWidget> w = mode == "boxes" ? bareWindow(9, 8) : bareWindow(3, 4);
         w->installEventFilter(&probe);
