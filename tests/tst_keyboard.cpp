@@ -169,6 +169,9 @@ private slots:
         QTest::newRow("Backspace") << big << u"Down,Backspace"_s << false << u"# line 0# line 1\n"_s << 2
                                    << u""_s << u"Text1"_s;
         QTest::newRow("Tab goes on to Save") << big << u"Tab"_s << true << u""_s << 0 << u""_s << u"bSave"_s;
+        // A double click edits nothing yet; the caret is where it was.
+        QTest::newRow("double click on line 3")
+            << big << u"DoubleClick3"_s << false << u""_s << 0 << u""_s << u"Text1"_s;
     }
     void bigRawText()
     {
@@ -190,8 +193,18 @@ private slots:
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
         raw->setFocus(Qt::TabFocusReason);
         QCOMPARE(raw->linesView() != nullptr, lines >= RawTextEdit::kLinesForView);
-        for (const QString &k : keys.split(u',', Qt::SkipEmptyParts))
-            QTest::keySequence(focused(), QKeySequence(k));
+        if (RawLinesView *view = raw->linesView())
+            QCOMPARE(view->accessibleName(), raw->accessibleName());
+        for (const QString &k : keys.split(u',', Qt::SkipEmptyParts)) {
+            if (k.startsWith(u"DoubleClick"_s)) {
+                RawLinesView *view = raw->linesView();
+                const QRect row = view->visualRect(view->model()->index(k.back().digitValue(), 0));
+                QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, row.center());
+                QCOMPARE(raw->textCursor().blockNumber(), k.back().digitValue());
+            } else {
+                QTest::keySequence(focused(), QKeySequence(k));
+            }
+        }
         QApplication::processEvents(); // the view goes later
 
         QCOMPARE(raw->linesView() != nullptr, viewAfter);

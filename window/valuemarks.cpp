@@ -6,6 +6,7 @@
 #include "window/helpline.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QLineEdit>
 #include <QStyle>
 
@@ -19,6 +20,20 @@ namespace
 // A broken file can have a problem in every setting; past this many the
 // list would push the diff out of the Review Changes window.
 constexpr int kMaxListedProblems = 12;
+
+// The style's warning icon is drawn in its own colours, so it reads on a
+// light and a dark palette alike. Looking it up searches the icon theme on
+// disk, so it is done once per style, and only when a box needs it.
+QIcon warningIcon(QStyle *style)
+{
+    static constexpr char kKey[] = "vesk_warningIcon";
+    QVariant icon = style->property(kKey);
+    if (!icon.isValid()) {
+        icon = QVariant::fromValue(style->standardIcon(QStyle::SP_MessageBoxWarning));
+        style->setProperty(kKey, icon);
+    }
+    return icon.value<QIcon>();
+}
 
 QString problemLine(const QString &problem)
 {
@@ -40,12 +55,8 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
         }
         if (box->actions().contains(mark))
             return;
-        // The style's warning icon is drawn in its own colours, so it reads
-        // on a light and a dark palette alike. Looked up in the icon theme
-        // only for a box that needs it: for all 72, that held the window
-        // back by milliseconds.
         if (mark->icon().isNull())
-            mark->setIcon(box->style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            mark->setIcon(warningIcon(box->style()));
         box->addAction(mark, QLineEdit::TrailingPosition);
         for (QObject *o : mark->associatedObjects()) {
             if (auto *icon = qobject_cast<QWidget *>(o); icon && icon != box) {
