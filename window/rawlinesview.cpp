@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStyledItemDelegate>
+#include <QtMath>
 
 #include <algorithm>
 #include <vector>
@@ -121,7 +122,11 @@ RawLinesView::RawLinesView(const QString &text, QWidget *parent) : QListView(par
     for (int row : lines->longestRows(200))
         widest = std::max(widest, fm.horizontalAdvance(lines->line(row)));
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    delegate->size = QSize(widest + 2 * margin + fm.maxWidth(), fm.height() + 2);
+    // Rows as far apart as the text box's lines (no leading), so switching
+    // to it does not move the text.
+    const QFontMetricsF exact(font());
+    delegate->size =
+        QSize(widest + 2 * margin + fm.maxWidth(), qCeil(exact.ascent()) + qCeil(exact.descent()));
     // Like a text box's caret at the start: current, nothing selected.
     if (lines->rowCount() > 0)
         selectionModel()->setCurrentIndex(lines->index(0), QItemSelectionModel::NoUpdate);
