@@ -122,7 +122,8 @@ void windowLoad(benchmark::State &state)
     setSizeCounters(state);
 }
 
-// The misc text box is filled when the Raw tab first shows it.
+// The Raw tab shows its text when it first comes to the front: in the text
+// box under 10,000 lines, in the read-only view from there on.
 void windowRawTab(benchmark::State &state)
 {
     const QString folder = folderFor(state.range(0));

@@ -8,14 +8,19 @@
 #   bench/fresh-process.sh [BUILD_DIR] [RUNS] [PARTS]
 #
 # BUILD_DIR must be configured with -DVESK_BENCH=ON (it needs
-# bench/vesk_startup next to veskfrontend). PARTS is any of "start open save"
-# (default all three):
+# bench/vesk_startup next to veskfrontend). PARTS is any of
+# "start open save raw" (default all four):
 #   start  veskfrontend on the sample file, to its window's first paint,
 #          against a bare Qt window with 72 captioned text boxes
 #   open   veskfrontend on 100,000 and 1,000,000 lines, to the first paint,
-#          against veskfrontend on the sample file
+#          against veskfrontend on the sample file, and a plain Qt text
+#          editor (QPlainTextEdit) showing the same files
 #   save   Ctrl+S on 1,000,000 lines, from the key to the confirmation's
 #          window (found by its title with xdotool, polled every 2 ms)
+#   raw    the Raw tab brought to the front after the first paint, as a
+#          click on it does, to its own paint (VESK_EXIT_AFTER_PAINT=raw
+#          times it inside the process), on 9,999, 100,000 and 1,000,000
+#          lines; peak RSS is the whole process with the Raw tab shown
 # "Painted": veskfrontend with VESK_EXIT_AFTER_PAINT=1 and vesk_startup's
 # children print a line and end at once after their first paint event has
 # been handled; the time runs from starting the process to its end.
@@ -23,7 +28,7 @@ set -euo pipefail
 
 build=$(realpath "${1:-build}")
 runs=${2:-11}
-parts=${3:-start open save}
+parts=${3:-start open save raw}
 editor=$build/veskfrontend
 startup=$build/bench/vesk_startup
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,6 +48,7 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
 
 cp "$src/sample/vesk.cfg" "$work/sample.cfg"
+"$startup" --generate 9999 "$work/9999.cfg"
 "$startup" --generate 100000 "$work/100k.cfg"
 "$startup" --generate 1000000 "$work/1m.cfg"
 # The files to save, made now: a file the user opens was seldom written in
@@ -83,6 +89,19 @@ ratio() {
             printf "  %s / %s: %.2f [%.2f-%.2f]\n", b, a, m, v[1], v[NR]}'
 }
 painted() { run "$1" env VESK_EXIT_AFTER_PAINT=1 "$editor" "$2"; }
+plaintext() { run "$1" "$startup" --child plaintext "$2"; }
+# rawtab NAME FILE: like run, but the time is the one the editor reports
+# from bringing the Raw tab to the front to its paint.
+rawtab() {
+    local ms
+    ms=$(VESK_EXIT_AFTER_PAINT=raw /usr/bin/time -v -o "$work/rusage" "$editor" "$2" 2>/dev/null |
+        sed -n 's/^raw tab painted after \([0-9.]*\) ms$/\1/p')
+    awk -v ms="${ms:-nan}" '
+        /Major \(requiring I\/O\) page faults/ {f += $NF}
+        /Minor \(reclaiming a frame\) page faults/ {f += $NF}
+        /Maximum resident set size/ {r = $NF}
+        END {printf "%s %d %d\n", ms, f, r}' "$work/rusage" >>"$work/$1"
+}
 
 echo "$runs paired runs each, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
 if [[ " $parts " == *" start "* ]]; then
@@ -100,9 +119,22 @@ if [[ " $parts " == *" open "* ]]; then
         painted open-sample "$work/sample.cfg"
         painted open-100k "$work/100k.cfg"
         painted open-1m "$work/1m.cfg"
+        plaintext plaintext-100k "$work/100k.cfg"
+        plaintext plaintext-1m "$work/1m.cfg"
     done
     echo "opening a file, to the first paint"; stats open-sample; stats open-100k; stats open-1m
     ratio open-100k open-1m
+    echo "a plain Qt text editor on the same files"; stats plaintext-100k; stats plaintext-1m
+    ratio open-100k plaintext-100k; ratio open-1m plaintext-1m
+fi
+if [[ " $parts " == *" raw "* ]]; then
+    for _ in $(seq "$runs"); do
+        rawtab raw-9999 "$work/9999.cfg"
+        rawtab raw-100k "$work/100k.cfg"
+        rawtab raw-1m "$work/1m.cfg"
+    done
+    echo "Raw tab, from bringing it to the front to its paint (peak RSS: the whole process)"
+    stats raw-9999; stats raw-100k; stats raw-1m
 fi
 if [[ " $parts " == *" save "* ]]; then
     command -v xdotool >/dev/null || { echo "save needs xdotool" >&2; exit 1; }
