@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <vector>
 
 namespace vesk
 {
@@ -34,5 +35,9 @@ struct Category {
 
 // Ascending order of the item texts, letter case ignored.
 bool categoryLess(const Category &a, const Category &b);
+// std::stable_sort by categoryLess, faster on many: most comparisons are
+// decided by a key of each item text's first characters, held side by side,
+// instead of by the texts scattered over the heap.
+void sortCategories(std::vector<Category> &items);
 
 } // namespace vesk

@@ -40,7 +40,7 @@ void CategoryList::addMany(std::vector<Category> batch)
 {
     if (batch.empty())
         return;
-    std::stable_sort(batch.begin(), batch.end(), categoryLess);
+    sortCategories(batch);
     beginResetModel();
     if (m_items.empty()) {
         m_items = std::move(batch);

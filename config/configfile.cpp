@@ -413,7 +413,7 @@ ConfigContent contentAfterRead(ConfigData data)
     for (size_t s = 0; s < data.values.size(); ++s)
         c.values[s] = std::move(data.values[s]).value_or(QString());
     c.categories = std::move(data.categories);
-    std::stable_sort(c.categories.begin(), c.categories.end(), categoryLess);
+    sortCategories(c.categories);
     c.misc = std::move(data.misc);
     c.encoding = data.encoding;
     c.bom = data.bom;

@@ -413,6 +413,20 @@ void TstRoundTrip::categoryOrderIsCaseInsensitiveItemOrder()
             QFAIL(qPrintable(u"'%1' | '%2' vs '%3' | '%4'"_s.arg(escaped(a.name), escaped(a.image),
                                                                  escaped(b.name), escaped(b.image))));
     }
+    // Sorting many at once agrees with the comparison and keeps ties in
+    // order, also where names share a start longer than the sort's keys.
+    const QString starts[] = {QString(), u"Category "_s, u"CATEGORY 12"_s, u"abcdefghijklmnO"_s,
+                              u"abcdefghijklmnop"_s};
+    for (int round = 0; round < 4000; ++round) {
+        const QString &start = starts[round % std::size(starts)];
+        std::vector<Category> items;
+        for (int i = 0; i < 30; ++i)
+            items.push_back({start.left(int(rng.bounded(int(start.size()) + 1))) + str(), str()});
+        std::vector<Category> expected = items;
+        std::stable_sort(expected.begin(), expected.end(), categoryLess);
+        sortCategories(items);
+        QCOMPARE(items, expected);
+    }
 }
 
 void TstRoundTrip::categoryListKeepsOrder()
