@@ -41,7 +41,7 @@ public:
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
             return {};
         return line(index.row());
     }
@@ -87,8 +87,8 @@ public:
 
 bool isEditingKey(const QKeyEvent *event)
 {
-    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)
-        || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))
+    // (Undo and Redo are not: an unedited text has nothing to undo.)
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut))
         return true;
     switch (event->key()) {
     case Qt::Key_Return:
