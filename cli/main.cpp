@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "config/appfolder.h"
 #include "config/fileaccess.h"
+#include "config/textcodec.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -9,6 +10,17 @@
 
 int main(int argc, char *argv[])
 {
+    // An argument is text: bytes that are not UTF-8 would reach the file as
+    // replacement characters.
+    for (int i = 1; i < argc; ++i) {
+        if (!vesk::isValidUtf8(QByteArrayView(argv[i]))) {
+            std::fprintf(stderr,
+                         "veskcfg: argument %d is not valid UTF-8; give values in UTF-8, and the file "
+                         "keeps its own encoding\n",
+                         i);
+            return vesk::cli::kUsage;
+        }
+    }
     QCoreApplication app(argc, argv);
     // The editor's name: its per-user folder, and so its location file, is
     // found under it.

@@ -468,15 +468,56 @@ Result<QByteArray> composeConfig(const ConfigContent &content, qint64 maxBytes)
     return bytes;
 }
 
+namespace
+{
+
+// The encoding of 16 or 32 bits a text without a byte order mark is most
+// likely in, from where its NUL bytes fall; empty when they fit none.
+QString likelyWideEncoding(QByteArrayView bytes)
+{
+    const qsizetype n = std::min<qsizetype>(bytes.size() & ~qsizetype(3), 4096);
+    if (n < 4)
+        return {};
+    std::array<qsizetype, 4> zeros{};
+    for (qsizetype i = 0; i < n; ++i)
+        zeros[size_t(i % 4)] += bytes[i] == 0;
+    const qsizetype quarter = n / 4;
+    auto mostly = [&](qsizetype count) { return count * 10 >= quarter * 9; };
+    if (mostly(zeros[1]) && mostly(zeros[2]) && mostly(zeros[3]))
+        return u"UTF-32LE"_s;
+    if (mostly(zeros[0]) && mostly(zeros[1]) && mostly(zeros[2]))
+        return u"UTF-32BE"_s;
+    if (mostly(zeros[1]) && mostly(zeros[3]))
+        return u"UTF-16LE"_s;
+    if (mostly(zeros[0]) && mostly(zeros[2]))
+        return u"UTF-16BE"_s;
+    return {};
+}
+
+} // namespace
+
 QString refusedEncoding(QByteArrayView bytes)
 {
     const ByteOrderMark mark = byteOrderMark(bytes);
-    if (mark != ByteOrderMark::Utf16 && mark != ByteOrderMark::Utf32)
+    if (mark == ByteOrderMark::Utf16 || mark == ByteOrderMark::Utf32) {
+        const char *name = mark == ByteOrderMark::Utf32 ? "UTF-32" : "UTF-16";
+        return u"the file is encoded in %1 (it begins with a %1 byte order mark); the editor reads and "
+               u"writes "
+               "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s.arg(
+                   QLatin1StringView(name));
+    }
+    // No line of a configuration holds a NUL: such bytes are text of 16 or
+    // 32 bits, or no text at all, and would be written back mangled.
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul < 0)
         return {};
-    const char *name = mark == ByteOrderMark::Utf32 ? "UTF-32" : "UTF-16";
-    return u"the file is encoded in %1 (it begins with a %1 byte order mark); the editor reads and writes "
-           "UTF-8 and Latin-1 files only, so convert it first (iconv -f %1 -t UTF-8)"_s.arg(
-               QLatin1StringView(name));
+    if (const QString wide = likelyWideEncoding(bytes); !wide.isEmpty())
+        return u"the file looks encoded in %1 without a byte order mark (it holds NUL bytes between its "
+               "characters); the editor reads and writes UTF-8 and Latin-1 files only, so convert it first "
+               "(iconv -f %1 -t UTF-8)"_s.arg(wide);
+    return u"the file holds a NUL byte (at byte %1), so it is no text file the editor can read; it may be in "
+           u"an "
+           "encoding of 16 or 32 bits, or no configuration file at all"_s.arg(nul);
 }
 
 QString backupPathFor(const QString &configPath)

@@ -121,9 +121,7 @@ void TstBadInput::readableFiles_data()
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("only comments") << QByteArray("# vesk tracker\r\n#\r\n# port = 80\r\n;x\r\n");
     QTest::newRow("only blank lines") << QByteArray("\r\n\r\n\n\r");
-    QTest::newRow("binary garbage") << garbage(64 * 1024, 1);
-    QTest::newRow("NUL bytes") << bytesOf("port = 69\0"
-                                          "69\r\n\0\0\r\nvesk_tag1 = a\0|b\0\r\n\0# c\r\n");
+    QTest::newRow("binary garbage without NULs") << garbage(64 * 1024, 1).replace('\0', '\x01');
     QTest::newRow("invalid UTF-8") << QByteArray(
         "vesk_realm = caf\xE9\r\n# \xC3\x28 \xF0\x9F\r\nvesk_tag1 = \xFF|\xFE\r\n");
     QTest::newRow("CR only") << QByteArray("port = 1\rdfile = d\r# c\rvesk_tag1 = a|b\r");
@@ -411,30 +409,48 @@ void TstBadInput::unreadablePaths()
 }
 
 // A file of 16- or 32-bit code units would be read as Latin-1 and written
-// back with line ends between its units: it is refused, naming the encoding,
-// and left as it is.
+// back with line ends between its units, and a file with NUL bytes is no
+// text: it is refused, naming the likely encoding, and left as it is.
 void TstBadInput::wideEncodingsAreRefused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("encoding");
-    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEp\0o\0r\0t\0\r\0\n\0", 14) << u"UTF-16"_s;
-    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0p\0\n", 6) << u"UTF-16"_s;
-    QTest::newRow("UTF-32 LE") << QByteArray("\xFF\xFE\0\0p\0\0\0", 8) << u"UTF-32"_s;
-    QTest::newRow("UTF-32 BE") << QByteArray("\0\0\xFE\xFF\0\0\0p", 8) << u"UTF-32"_s;
+    QTest::addColumn<QString>("reason");
+    const QString marked = u"the file is encoded in "_s, unmarked = u"the file looks encoded in "_s;
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEp\0o\0r\0t\0\r\0\n\0", 14) << marked + u"UTF-16"_s;
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0p\0\n", 6) << marked + u"UTF-16"_s;
+    QTest::newRow("UTF-32 LE") << QByteArray("\xFF\xFE\0\0p\0\0\0", 8) << marked + u"UTF-32"_s;
+    QTest::newRow("UTF-32 BE") << QByteArray("\0\0\xFE\xFF\0\0\0p", 8) << marked + u"UTF-32"_s;
+    const QByteArray line = "port = 6969\r\n# a note\r\n";
+    auto wide = [&](int width, bool little) {
+        QByteArray out;
+        for (char c : line) {
+            QByteArray unit(width, '\0');
+            unit[little ? 0 : width - 1] = c;
+            out += unit;
+        }
+        return out;
+    };
+    QTest::newRow("UTF-16 LE, no mark") << wide(2, true) << unmarked + u"UTF-16LE"_s;
+    QTest::newRow("UTF-16 BE, no mark") << wide(2, false) << unmarked + u"UTF-16BE"_s;
+    QTest::newRow("UTF-32 LE, no mark") << wide(4, true) << unmarked + u"UTF-32LE"_s;
+    QTest::newRow("UTF-32 BE, no mark") << wide(4, false) << unmarked + u"UTF-32BE"_s;
+    QTest::newRow("NUL bytes") << bytesOf("port = 69\0"
+                                          "69\r\n\0\0\r\nvesk_tag1 = a\0|b\0\r\n\0# c\r\n")
+                               << u"the file holds a NUL byte (at byte 9)"_s;
+    QTest::newRow("binary garbage") << garbage(64 * 1024, 1) << u"the file holds a NUL byte"_s;
 }
 
 void TstBadInput::wideEncodingsAreRefused()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, encoding);
+    QFETCH(QString, reason);
     Session e;
     const QString cfg = e.file(u"vesk.cfg"_s);
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
     MainWindow &w = e.started();
     QCOMPARE(prompts(e.tk).size(), 2);
-    QVERIFY2(prompts(e.tk)[0].contains(u"Reason: the file is encoded in %1"_s.arg(encoding)),
-             qPrintable(prompts(e.tk)[0]));
+    QVERIFY2(prompts(e.tk)[0].contains(u"Reason: "_s + reason), qPrintable(prompts(e.tk)[0]));
     QCOMPARE(w.rawText()->toPlainText(), QString());
     QCOMPARE(readBytes(cfg), bytes);
 }

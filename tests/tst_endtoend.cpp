@@ -312,8 +312,8 @@ private slots:
         constexpr std::string_view controls = "vesk_realm = a\xE2\x80\xA9"
                                               "b\xE2\x80\xA8"
                                               "c\xEF\xB7\x90"
-                                              "d\r\nport = \x01\t\x00"
-                                              "x\r\nvesk_tag1 = n\xE2\x80\xA9m|i\x00j\r\n# \x00\x7F\r\n"sv;
+                                              "d\r\nport = \x01\t\x02"
+                                              "x\r\nvesk_tag1 = n\xE2\x80\xA9m|i\x03j\r\n# \x1F\x7F\r\n"sv;
         QTest::newRow("separators and control characters in values")
             << QByteArray(controls.data(), qsizetype(controls.size()));
         QTest::newRow("prefixes and near misses")
