@@ -75,7 +75,7 @@ void readFile(benchmark::State &state)
     DiskFileAccess disk;
     for (auto _ : state) {
         ReadResult r = disk.read(cfg, kMaxConfigBytes);
-        ConfigData d = parseConfigBytes((*r));
+        ConfigData d = parseConfigBytes(r->bytes);
         benchmark::DoNotOptimize(d);
     }
     setSizeCounters(state);
@@ -85,11 +85,11 @@ void writeFile(benchmark::State &state)
 {
     DiskFileAccess disk;
     const ConfigContent content =
-        contentAfterRead(parseConfigBytes(*disk.read(cfgFor(state.range(0)), kMaxConfigBytes)));
+        contentAfterRead(parseConfigBytes(disk.read(cfgFor(state.range(0)), kMaxConfigBytes)->bytes));
     const QString out = scratch().filePath(QStringLiteral("write-%1.cfg").arg(state.range(0)));
     for (auto _ : state) {
         const Result<QByteArray> r = composeConfig(content);
-        const FileResult o = saveWithBackup(disk, out, backupPathFor(out), *r, kMaxConfigBytes);
+        const SaveOutcome o = saveWithBackup(disk, out, backupPathFor(out), *r, kMaxConfigBytes);
         if (!o.ok())
             state.SkipWithError(qPrintable(o.reason()));
     }

@@ -109,7 +109,9 @@ private:
     }
 
     bool resolvePath(int *code);
-    std::optional<ConfigFile> load(int *code);
+    // A file a change is to be made to is refused while it may be
+    // incomplete; a reading only warns.
+    std::optional<ConfigFile> load(int *code, bool changing = false);
     int slotArgument(const QString &key);
     int runCommand(QStringList args);
 
@@ -290,12 +292,28 @@ bool Runner::resolvePath(int *code)
     return true;
 }
 
-std::optional<ConfigFile> Runner::load(int *code)
+std::optional<ConfigFile> Runner::load(int *code, bool changing)
 {
     Result<ConfigFile> loaded = readConfigFile(m_env.files, m_path);
     if (!loaded) {
         *code = failed(u"cannot read "_s + m_path + u": "_s + loaded.reason());
         return std::nullopt;
+    }
+    if (loaded->torn) {
+        const QString about =
+            m_path
+            + u" may be incomplete: a rewrite of it in place was cut short (a crash or a power cut); its "
+              "backup "_s
+            + backupPathFor(m_path)
+            + u" holds the version before that save. Open it in veskfrontend, which offers the backup, or "
+              u"put "
+              "the backup back with: cp "_s
+            + backupPathFor(m_path) + u' ' + m_path;
+        if (changing) {
+            *code = failed(about + u"; nothing was changed"_s);
+            return std::nullopt;
+        }
+        m_err << kProgram << ": warning: " << about << '\n';
     }
     return std::move(*loaded);
 }
@@ -464,7 +482,7 @@ int Runner::diff()
     const ReadResult disk = m_env.files.read(m_path, kMaxConfigBytes);
     if (!disk.ok())
         return failed(u"cannot read "_s + m_path + u": "_s + disk.reason());
-    const QString text = unifiedDiffText(linesOf((*disk)), linesOf(*composed), m_path + u"\t(on disk)"_s,
+    const QString text = unifiedDiffText(linesOf(disk->bytes), linesOf(*composed), m_path + u"\t(on disk)"_s,
                                          m_path + u"\t(as saved)"_s);
     if (m_json)
         m_out << jsonLine({{u"changed"_s, !text.isEmpty()}, {u"diff"_s, text}}) << '\n';
@@ -489,8 +507,13 @@ void Runner::printChanged(bool changed, const QString &diffText)
 
 int Runner::change(const std::function<int(ConfigContent &)> &edit)
 {
+    // From the read to the save no other copy of the editor saves the file,
+    // so that no change of theirs is lost, nor this one refused.
+    const Result<FolderLock> held = lockForSave(m_env.files, m_path);
+    if (!held.ok() && held.code() == EWOULDBLOCK)
+        return failed(u"cannot save "_s + m_path + u": "_s + held.reason());
     int code = kOk;
-    auto loaded = load(&code);
+    auto loaded = load(&code, true);
     if (!loaded)
         return code;
     const ConfigContent before = contentAfterRead(std::move(loaded->data));
@@ -509,21 +532,25 @@ int Runner::change(const std::function<int(ConfigContent &)> &edit)
         const ReadResult disk = m_env.files.read(m_path, kMaxConfigBytes);
         if (!disk.ok())
             return failed(u"cannot read "_s + m_path + u": "_s + disk.reason());
-        printChanged(true, unifiedDiffText(linesOf((*disk)), linesOf(*composed), m_path + u"\t(on disk)"_s,
-                                           m_path + u"\t(as saved)"_s));
+        printChanged(true, unifiedDiffText(linesOf(disk->bytes), linesOf(*composed),
+                                           m_path + u"\t(on disk)"_s, m_path + u"\t(as saved)"_s));
         return kOk;
     }
-    // Nobody to ask whether another program's edits may go: refuse.
-    if (changedOnDisk(m_env.files, m_path, loaded->stamp))
+    const SaveOutcome saved =
+        saveWithBackup(m_env.files, m_path, backupPathFor(m_path), *composed, kMaxConfigBytes, loaded->stamp);
+    switch (saved.state) {
+    case SaveState::Saved: printChanged(true); return kOk;
+    case SaveState::Changed:
+        // Nobody to ask whether another program's edits may go: refuse.
         return failed(
             m_path + u" changed on disk while it was being read; nothing was saved, run the command again"_s);
-    const FileResult saved =
-        saveWithBackup(m_env.files, m_path, backupPathFor(m_path), *composed, kMaxConfigBytes);
-    if (!saved)
-        return failed(u"cannot save "_s + m_path + u": "_s + saved.reason()
-                      + u"; the file was left as it was"_s);
-    printChanged(true);
-    return kOk;
+    case SaveState::Unconfirmed:
+        return failed(m_path + u" was saved, but the system could not confirm that it reached the disk ("_s
+                      + saved.reason() + u"); a crash now could bring back the previous file"_s);
+    case SaveState::Damaged: return failed(u"cannot save "_s + m_path + u": "_s + saved.reason());
+    case SaveState::Untouched: break;
+    }
+    return failed(u"cannot save "_s + m_path + u": "_s + saved.reason() + u"; the file was left as it was"_s);
 }
 
 int Runner::set(const QStringList &args)

@@ -1,6 +1,7 @@
 #include "config/configfile.h"
 
 #include "config/fileaccess.h"
+#include "config/safesave.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -212,15 +213,34 @@ ConfigData parseConfigBytes(QByteArrayView bytes)
 Result<ConfigFile> readConfigFile(FileAccess &files, const QString &path)
 {
     try {
-        ReadResult bytes = files.read(path, kMaxConfigBytes);
-        if (!bytes)
-            return bytes.error();
-        if (const QString refused = refusedEncoding(*bytes); !refused.isEmpty())
+        // Leftovers are cleared under the lock, which a save in progress
+        // holds; where that cannot be, the file is read as it stands.
+        const Result<Leftovers> left = recoverLeftovers(files, path, backupPathFor(path));
+        ReadResult read = files.read(path, kMaxConfigBytes);
+        if (!read)
+            return read.error();
+        const QByteArray &bytes = read->bytes;
+        if (const QString refused = refusedEncoding(bytes); !refused.isEmpty())
             return Failure{EINVAL, refused};
         ConfigFile out;
-        out.stamp = DiskStamp::of(files.status(path), *bytes);
-        out.data = parseConfigBytes(*bytes);
+        out.stamp = DiskStamp::of(read->status, bytes);
+        out.data = parseConfigBytes(bytes);
+        out.torn = left.ok() && left->torn;
         return out;
+    } catch (const std::bad_alloc &) {
+        return Failure{ENOMEM, u"Cannot allocate memory"_s};
+    }
+}
+
+Result<ConfigData> readBackupOf(FileAccess &files, const QString &path)
+{
+    try {
+        ReadResult read = files.read(backupPathFor(path), kMaxConfigBytes);
+        if (!read)
+            return read.error();
+        if (const QString refused = refusedEncoding(read->bytes); !refused.isEmpty())
+            return Failure{EINVAL, refused};
+        return parseConfigBytes(read->bytes);
     } catch (const std::bad_alloc &) {
         return Failure{ENOMEM, u"Cannot allocate memory"_s};
     }

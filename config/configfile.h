@@ -66,10 +66,16 @@ class FileAccess;
 struct ConfigFile {
     ConfigData data;
     DiskStamp stamp;
+    // A rewrite of the file in place was cut short: it may be incomplete,
+    // and its backup holds the version before that save.
+    bool torn = false;
 };
-// Fails when the file is missing, not a regular file, too large, in an
-// encoding the editor does not write, or memory ran out.
+// Clears what an earlier save cut short left first. Fails when the file is
+// missing, not a regular file, too large, in an encoding the editor does not
+// write, or memory ran out.
 Result<ConfigFile> readConfigFile(FileAccess &files, const QString &path);
+// What the backup of the configuration file at path holds.
+Result<ConfigData> readBackupOf(FileAccess &files, const QString &path);
 
 // What the writer needs from the window.
 struct ConfigContent {

@@ -27,10 +27,10 @@ QByteArray digest(QByteArrayView data)
     return out;
 }
 
-QByteArray contentHash(FileAccess &files, const QString &path)
+template <class Where> QByteArray contentHash(Where &where, const QString &name)
 {
-    const ReadResult r = files.read(path, kMaxConfigBytes);
-    return r ? digest(*r) : QByteArray();
+    const ReadResult r = where.read(name, kMaxConfigBytes);
+    return r ? digest(r->bytes) : QByteArray();
 }
 
 // Any write, truncation or rename moves the change time (ctime), which no
@@ -82,17 +82,20 @@ DiskStamp DiskStamp::of(const FileStatus &status, QByteArrayView content)
     return s;
 }
 
-DiskStamp DiskStamp::take(FileAccess &files, const QString &path)
+namespace
 {
-    DiskStamp s = fromStatus(files.status(path));
+
+template <class Where> DiskStamp takeStamp(Where &where, const QString &name)
+{
+    DiskStamp s = fromStatus(where.status(name));
     if (s.compareContent)
-        s.hash = contentHash(files, path);
+        s.hash = contentHash(where, name);
     return s;
 }
 
-bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stamp)
+template <class Where> bool changed(Where &where, const QString &name, const DiskStamp &stamp)
 {
-    const FileStatus now = files.status(path);
+    const FileStatus now = where.status(name);
     if (now.exists != stamp.exists)
         return true;
     if (!now.exists)
@@ -102,7 +105,29 @@ bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stam
         || now.modifiedNs != stamp.modifiedNs || now.changedNs != stamp.changedNs)
         return true;
     // The hash catches a rewrite within the clock's tick that kept the size.
-    return stamp.compareContent && contentHash(files, path) != stamp.hash;
+    return stamp.compareContent && contentHash(where, name) != stamp.hash;
+}
+
+} // namespace
+
+DiskStamp DiskStamp::take(FileAccess &files, const QString &path)
+{
+    return takeStamp(files, path);
+}
+
+DiskStamp DiskStamp::take(Folder &folder, const QString &name)
+{
+    return takeStamp(folder, name);
+}
+
+bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stamp)
+{
+    return changed(files, path, stamp);
+}
+
+bool changedOnDisk(Folder &folder, const QString &name, const DiskStamp &stamp)
+{
+    return changed(folder, name, stamp);
 }
 
 } // namespace vesk

@@ -8,6 +8,7 @@ namespace vesk
 {
 
 class FileAccess;
+class Folder;
 struct FileStatus;
 
 // What the editor last knew of the configuration file on disk, so that a
@@ -28,6 +29,7 @@ struct DiskStamp {
     static DiskStamp of(const FileStatus &status, QByteArrayView content);
     // Looks at the file now.
     static DiskStamp take(FileAccess &files, const QString &path);
+    static DiskStamp take(Folder &folder, const QString &name);
 
     friend bool operator==(const DiskStamp &, const DiskStamp &) = default;
 };
@@ -35,5 +37,6 @@ struct DiskStamp {
 // True when the file at path is no longer what the stamp describes: it
 // appeared, vanished, was replaced, or its size, times or content changed.
 bool changedOnDisk(FileAccess &files, const QString &path, const DiskStamp &stamp);
+bool changedOnDisk(Folder &folder, const QString &name, const DiskStamp &stamp);
 
 } // namespace vesk

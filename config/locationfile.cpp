@@ -22,7 +22,7 @@ std::optional<QString> readLocationFile(FileAccess &files, const QString &locati
     const ReadResult r = files.read(locationFile, kMaxLocationBytes);
     if (!r)
         return std::nullopt;
-    const QString text = decodeText(*r).text;
+    const QString text = decodeText(r->bytes).text;
     qsizetype end = 0;
     while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
         ++end;

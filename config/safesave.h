@@ -3,27 +3,74 @@
 #include <QByteArray>
 #include <QString>
 
+#include "config/diskstamp.h"
+#include "config/fileaccess.h"
 #include "config/result.h"
+
+#include <optional>
 
 namespace vesk
 {
 
-class FileAccess;
+// How long a save, or a read that clears a save's leftovers, waits for
+// another copy of the editor to finish saving in the same folder.
+inline constexpr int kSaveLockWaitMs = 10'000;
+
+// What a save left on the disk.
+enum class SaveState {
+    Saved,       // the new file is in place and on the disk
+    Untouched,   // the file and its backup are as they were
+    Unconfirmed, // the new file is in place, but the disk did not confirm it
+    Damaged,     // the file could be neither rewritten nor put back: its backup holds the only copy
+    Changed,     // another program changed the file since it was read: nothing was written
+};
+
+struct SaveOutcome {
+    SaveState state = SaveState::Untouched;
+    Failure failure; // why, unless saved
+    // The file on the disk as the editor may take it from now on: what it
+    // saved, the file as it was (the editor's own steps do not count as a
+    // change), or another program's version; nothing when it cannot tell.
+    std::optional<DiskStamp> stamp;
+
+    bool ok() const { return state == SaveState::Saved; }
+    QString reason() const { return ok() ? QString() : failure.reason; }
+};
 
 // Writes data to path and keeps the file that was there as the backup at
-// backupPath. The target name always holds a complete file, old or new, and
-// the backup name a complete backup; on any failure the target and the
-// backup are left as they were. The file keeps its owner, group,
-// permissions, access list and extended attributes; where a new file cannot
-// be given them, or other names link to the file, it is rewritten in place.
-// Running out of memory is a failed save like any other.
-FileResult saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
-                          const QByteArray &data, qint64 maxBackupBytes);
+// backupPath, under the lock of the file's folder. When `expected` is given,
+// the file must still be what it describes, or nothing is written and the
+// state is Changed; the check and the replacement both happen under the
+// lock, and the replaced file is checked again as it goes.
+// The target name always holds a complete file, old or new, and the backup
+// name a complete backup; on any failure the target and the backup are left
+// as they were, but where the state says otherwise. The file keeps its
+// owner, group, permissions, access list and extended attributes; where a
+// new file cannot be given them, or other names link to the file, it is
+// rewritten in place, marked so while it is. Running out of memory is a
+// failed save like any other.
+SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
+                           const QByteArray &data, qint64 maxBackupBytes,
+                           const std::optional<DiskStamp> &expected = std::nullopt);
 
-// A save cut short (a crash, a power cut) can leave the older backup aside
-// as backupPath + ".keep". It goes back under the backup's name where the
-// save did not get to replacing the file at path, and is removed where it
-// did. saveWithBackup() does this first; call it when a file is opened too.
-FileResult recoverLeftovers(FileAccess &files, const QString &path, const QString &backupPath);
+// What the leftovers of earlier saves said.
+struct Leftovers {
+    // A rewrite in place was cut short: the file may be new text followed
+    // by the tail of the old. Its backup is the last complete version, and
+    // the next save leaves the backup as it is.
+    bool torn = false;
+};
+
+// Clears what a save cut short (a crash, a power cut) left, under the
+// folder's lock: the older backup kept aside as backupPath + ".keep" goes
+// back or away, this program's own temporaries go, and a mark of a rewrite
+// in place tells whether the file is whole. saveWithBackup() does this
+// first; readConfigFile() too.
+Result<Leftovers> recoverLeftovers(FileAccess &files, const QString &path, const QString &backupPath);
+
+// Keeps every other copy of the editor from saving path (or reading it
+// while clearing leftovers) until the lock goes: for a change that reads
+// the file, edits and saves it.
+Result<FolderLock> lockForSave(FileAccess &files, const QString &path, int waitMs = kSaveLockWaitMs);
 
 } // namespace vesk

@@ -23,9 +23,9 @@ public:
     {
         return check(m_rewrite ? Op::OpenInPlace : Op::Open, [&] { return m_real->open(mode); });
     }
-    FileResult openAsNameOf(const QString &existing) override
+    FileResult openAsNameOf(Folder &from, const QString &name, const FileStatus &expected) override
     {
-        return check(Op::Name, [&] { return m_real->openAsNameOf(existing); });
+        return check(Op::Name, [&] { return m_real->openAsNameOf(from, name, m_owner.unaged(expected)); });
     }
     FileResult setOwner(uint owner, uint group) override
     {
@@ -35,9 +35,9 @@ public:
     {
         return check(Op::SetPermissions, [&] { return m_real->setPermissions(mode); });
     }
-    FileResult copyAttributes(const QString &from) override
+    FileResult copyAttributes(Folder &from, const QString &name) override
     {
-        return check(Op::CopyAttributes, [&] { return m_real->copyAttributes(from); });
+        return check(Op::CopyAttributes, [&] { return m_real->copyAttributes(from, name); });
     }
     FileResult reserve(qint64 size) override
     {
@@ -50,7 +50,7 @@ public:
             // The bytes before the fault point go through, like a disk
             // that fills up part way.
             if (allowed > 0)
-                m_real->write(data.first(allowed));
+                (void)m_real->write(data.first(allowed));
             return *failure;
         }
         return m_real->write(data);
@@ -67,6 +67,11 @@ public:
     {
         return check(Op::Commit, [&] { return m_real->commit(); });
     }
+    FileResult commitReplacing(const FileStatus &expected) override
+    {
+        return check(Op::Commit, [&] { return m_real->commitReplacing(m_owner.unaged(expected)); });
+    }
+    FileStatus written() const override { return m_owner.aged(m_real->written()); }
     void cancel() override { m_real->cancel(); }
 
 private:
@@ -81,6 +86,98 @@ private:
     QString m_path;
     bool m_rewrite;
     std::unique_ptr<SaveFile> m_real;
+};
+
+// A real folder whose every operation can be made to fail, logged with the
+// whole path of the name it is about.
+class FaultyFolder : public Folder
+{
+public:
+    FaultyFolder(FaultyFiles &owner, std::unique_ptr<Folder> real)
+        : Folder(real->path(), real->self(), real->pathControlledBy()), m_owner(owner),
+          m_real(std::move(real))
+    {
+    }
+    FileStatus status(const QString &name) override
+    {
+        FileStatus failed;
+        if (auto failure = m_owner.fault(Op::Status, pathOf(name))) {
+            failed.error = failure->reason();
+            return failed;
+        }
+        return aged(m_real->status(name));
+    }
+    ReadResult read(const QString &name, qint64 maxBytes) override
+    {
+        if (auto failure = m_owner.fault(Op::Read, pathOf(name)))
+            return failure->error();
+        ReadResult r = m_real->read(name, maxBytes);
+        if (r.ok())
+            r->status = aged(r->status);
+        return r;
+    }
+    Result<QString> linkTarget(const QString &name) override { return m_real->linkTarget(name); }
+    std::unique_ptr<SaveFile> saveFile(const QString &name) override
+    {
+        return std::make_unique<FaultySaveFile>(m_owner, pathOf(name), false, m_real->saveFile(name));
+    }
+    std::unique_ptr<SaveFile> rewriteFile(const QString &name, const FileStatus &expected) override
+    {
+        return std::make_unique<FaultySaveFile>(m_owner, pathOf(name), true,
+                                                m_real->rewriteFile(name, m_owner.unaged(expected)));
+    }
+    FileResult rename(const QString &from, const QString &to) override
+    {
+        return check(Op::Rename, from, [&] { return m_real->rename(from, to); });
+    }
+    FileResult remove(const QString &name) override
+    {
+        return check(Op::Remove, name, [&] { return m_real->remove(name); });
+    }
+    FileResult link(const QString &from, const QString &to) override
+    {
+        return check(Op::Link, from, [&] { return m_real->link(from, to); });
+    }
+    FileResult sync() override
+    {
+        if (auto failure = m_owner.fault(Op::SyncFolder, path()))
+            return *failure;
+        return m_real->sync();
+    }
+    Result<QStringList> names() override
+    {
+        if (auto failure = m_owner.fault(Op::Names, path()))
+            return failure->error();
+        return m_real->names();
+    }
+    Result<FolderLock> lock(int waitMs) override
+    {
+        if (auto failure = m_owner.fault(Op::Lock, path()))
+            return failure->error();
+        return m_real->lock(waitMs);
+    }
+    FileResult setRewriteMark(const QString &name, const QByteArray &note) override
+    {
+        return check(Op::Mark, name, [&] { return m_real->setRewriteMark(name, note); });
+    }
+    Result<std::optional<QByteArray>> rewriteMark(const QString &name) override
+    {
+        return m_real->rewriteMark(name);
+    }
+    FileResult clearRewriteMark(const QString &name) override { return m_real->clearRewriteMark(name); }
+    int descriptor() const override { return m_real->descriptor(); }
+
+private:
+    FileStatus aged(const FileStatus &s) const { return m_owner.aged(s); }
+    template <class Call> FileResult check(Op op, const QString &name, Call call)
+    {
+        if (auto failure = m_owner.fault(op, pathOf(name)))
+            return *failure;
+        return call();
+    }
+
+    FaultyFiles &m_owner;
+    std::unique_ptr<Folder> m_real;
 };
 
 } // namespace
@@ -105,6 +202,10 @@ const char *FaultyFiles::name(Op op)
     case Op::SyncFolder: return "syncfolder";
     case Op::OpenInPlace: return "openinplace";
     case Op::Name: return "name";
+    case Op::OpenFolder: return "openfolder";
+    case Op::Lock: return "lock";
+    case Op::Names: return "names";
+    case Op::Mark: return "mark";
     }
     return "?";
 }
@@ -144,59 +245,32 @@ std::optional<FileResult> FaultyFiles::fault(Op op, const QString &path, qint64 
     return std::nullopt;
 }
 
-FileStatus FaultyFiles::status(const QString &path)
+FileStatus FaultyFiles::aged(FileStatus s) const
 {
-    FileStatus failed;
-    if (auto failure = fault(Op::Status, path)) {
-        failed.error = failure->reason();
-        return failed;
+    if (s.exists) {
+        s.modifiedNs -= ageNs;
+        s.changedNs -= ageNs;
     }
-    return m_disk.status(path);
+    return s;
 }
 
-ReadResult FaultyFiles::read(const QString &path, qint64 maxBytes)
+FileStatus FaultyFiles::unaged(FileStatus s) const
 {
-    if (auto failure = fault(Op::Read, path))
+    if (s.exists) {
+        s.modifiedNs += ageNs;
+        s.changedNs += ageNs;
+    }
+    return s;
+}
+
+Result<std::unique_ptr<Folder>> FaultyFiles::openFolder(const QString &path)
+{
+    if (auto failure = fault(Op::OpenFolder, path))
         return failure->error();
-    return m_disk.read(path, maxBytes);
-}
-
-std::unique_ptr<SaveFile> FaultyFiles::saveFile(const QString &path)
-{
-    return std::make_unique<FaultySaveFile>(*this, path, false, m_disk.saveFile(path));
-}
-
-std::unique_ptr<SaveFile> FaultyFiles::rewriteFile(const QString &path, quint64 device, quint64 inode)
-{
-    return std::make_unique<FaultySaveFile>(*this, path, true, m_disk.rewriteFile(path, device, inode));
-}
-
-FileResult FaultyFiles::rename(const QString &from, const QString &to)
-{
-    if (auto failure = fault(Op::Rename, from))
-        return *failure;
-    return m_disk.rename(from, to);
-}
-
-FileResult FaultyFiles::remove(const QString &path)
-{
-    if (auto failure = fault(Op::Remove, path))
-        return *failure;
-    return m_disk.remove(path);
-}
-
-FileResult FaultyFiles::link(const QString &from, const QString &to)
-{
-    if (auto failure = fault(Op::Link, from))
-        return *failure;
-    return m_disk.link(from, to);
-}
-
-FileResult FaultyFiles::syncFolder(const QString &path)
-{
-    if (auto failure = fault(Op::SyncFolder, path))
-        return *failure;
-    return m_disk.syncFolder(path);
+    Result<std::unique_ptr<Folder>> real = m_disk.openFolder(path);
+    if (!real.ok())
+        return real.error();
+    return std::unique_ptr<Folder>(std::make_unique<FaultyFolder>(*this, std::move(*real)));
 }
 
 Answer ScriptedToolkit::messageBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,

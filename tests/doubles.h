@@ -37,7 +37,11 @@ public:
         Link,
         SyncFolder,
         OpenInPlace,
-        Name // a temporary made a second name of an existing file
+        Name,       // a temporary made a second name of an existing file
+        OpenFolder, // by the folder's path
+        Lock,
+        Names,
+        Mark // a rewrite's mark set
     };
 
     struct Fault {
@@ -57,17 +61,15 @@ public:
     bool faultFired() const { return m_fired; }
     static const char *name(Op op);
     // Runs before each operation with its log entry: a test can look at the
-    // disk as a crash at that moment would leave it.
+    // disk as a crash at that moment would leave it, or change it as
+    // another program would at that moment.
     std::function<void(const QString &)> beforeEach;
+    // Every file seems this much older than it is.
+    qint64 ageNs = 0;
+    FileStatus aged(FileStatus s) const;
+    FileStatus unaged(FileStatus s) const;
 
-    FileStatus status(const QString &path) override;
-    ReadResult read(const QString &path, qint64 maxBytes) override;
-    std::unique_ptr<SaveFile> saveFile(const QString &path) override;
-    std::unique_ptr<SaveFile> rewriteFile(const QString &path, quint64 device, quint64 inode) override;
-    FileResult rename(const QString &from, const QString &to) override;
-    FileResult remove(const QString &path) override;
-    FileResult link(const QString &from, const QString &to) override;
-    FileResult syncFolder(const QString &path) override;
+    Result<std::unique_ptr<Folder>> openFolder(const QString &path) override;
 
     // The failure to report when the call must fail. For a write, *allowed
     // says how many of its bytes go through first.

@@ -153,7 +153,7 @@ void TstFullDisk::saveWithBackupFailsCleanly()
     fillLeaving(freePages);
 
     DiskFileAccess files;
-    const FileResult out =
+    const SaveOutcome out =
         saveWithBackup(files, disk(u"vesk.cfg"_s), disk(u"veskold.cfg"_s), next, kMaxConfigBytes);
     if (fits) {
         QVERIFY2(out.ok(), qPrintable(out.reason()));

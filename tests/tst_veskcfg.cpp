@@ -314,10 +314,11 @@ void TstVeskcfg::failedSaveKeepsFiles()
 void TstVeskcfg::fileChangedWhileWorking()
 {
     FaultyFiles files;
-    int statusCalls = 0;
+    bool read = false;
     files.beforeEach = [&](const QString &entry) {
-        if (entry.startsWith(u"status"_s) && ++statusCalls == 2)
+        if (read && entry.startsWith(u"openfolder"_s))
             writeBytes(cfg(), "port = 1\r\n");
+        read = read || entry == u"read "_s + cfg();
     };
     QString out, err;
     QTextStream o(&out), e(&err);

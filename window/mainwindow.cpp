@@ -559,10 +559,6 @@ void MainWindow::load(const QString &file)
         readIni();
     else
         m_configPath = file;
-    // A save cut short (the machine went down) may have left the older
-    // backup aside; it goes back, or away, before anything else reads.
-    if (!m_configPath.isEmpty())
-        (void)recoverLeftovers(m_toolkit.files(), m_configPath, backupPathFor(m_configPath));
     if (!openConfig(m_configPath)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
         m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
@@ -617,12 +613,38 @@ bool MainWindow::openConfig(const QString &path)
             Buttons::Ok, Icon::Critical, u"ERROR"_s);
         return false;
     }
+    if (loaded->torn)
+        offerBackup(path, loaded->data);
     // Only a file that was read replaces what the window shows.
     apply(std::move(loaded->data));
     m_diskStamp = loaded->stamp;
     m_configPath = path;
     m_changed = false;
     return true;
+}
+
+void MainWindow::offerBackup(const QString &path, ConfigData &data)
+{
+    const QString backup = backupPathFor(path);
+    const Answer a = m_toolkit.messageBox(
+        u"The cfg file at "_s + path
+            + u" may be incomplete: the editor was rewriting it when it stopped (a crash or a power cut).  "
+              "Its backup "_s
+            + backup
+            + u" holds the version before that save.\n\nShow the backup instead?  Nothing changes on disk "
+              "until you save, and saving keeps the backup as it is."_s,
+        Buttons::YesNo, Icon::Critical, u"Incomplete cfg file"_s, Answer::Yes);
+    // Withdrawing the question shows the complete version.
+    if (a == Answer::No)
+        return;
+    Result<ConfigData> older = readBackupOf(m_toolkit.files(), path);
+    if (!older) {
+        m_toolkit.messageBox(u"Could not read the backup "_s + backup + u"; the cfg file is shown as it is."_s
+                                 + u"\n\nReason: "_s + older.reason(),
+                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
+        return;
+    }
+    data = std::move(*older);
 }
 
 void MainWindow::apply(ConfigData &&data)
@@ -696,22 +718,33 @@ bool MainWindow::save()
     // A save that runs out of memory fails like any other: the editor
     // stays open with the edits, and the file on disk is untouched.
     try {
-        // Another program's edits are overwritten only when the user says so.
-        if (changedOnDisk(m_toolkit.files(), m_configPath, m_diskStamp)
-            && m_toolkit.messageBox(
-                   u"The cfg file at "_s + m_configPath
-                       + u" was changed by another program since it was loaded.  Overwrite it?"_s,
-                   Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
-                   != Answer::Yes)
-            return false;
         const Result<QByteArray> composed = composeConfig(content());
         if (!composed)
             return failed(composed.reason());
-        const FileResult saved = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
-                                                *composed, kMaxConfigBytes);
-        if (!saved)
+        SaveOutcome saved = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
+                                           *composed, kMaxConfigBytes, m_diskStamp);
+        // Another program's edits are overwritten only when the user says
+        // so, and only the version the user was told about.
+        while (saved.state == SaveState::Changed) {
+            if (m_toolkit.messageBox(
+                    u"The cfg file at "_s + m_configPath
+                        + u" was changed by another program since it was loaded.  Overwrite it?"_s,
+                    Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
+                != Answer::Yes)
+                return false;
+            saved = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath), *composed,
+                                   kMaxConfigBytes, saved.stamp ? *saved.stamp : DiskStamp());
+        }
+        // The editor's own steps, even a failed save's, are no outside edit.
+        if (saved.stamp)
+            m_diskStamp = *saved.stamp;
+        if (saved.state == SaveState::Unconfirmed)
+            return failed(u"the new file is in place, but the system could not confirm that it reached the "
+                          "disk ("_s
+                          + saved.reason()
+                          + u"); a crash now could bring back the previous file, so save again"_s);
+        if (!saved.ok())
             return failed(saved.reason());
-        m_diskStamp = DiskStamp::of(m_toolkit.files().status(m_configPath), *composed);
     } catch (const std::bad_alloc &) {
         return failed(u"Cannot allocate memory"_s);
     }

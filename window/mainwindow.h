@@ -95,6 +95,8 @@ private:
 
     void readIni();
     bool openConfig(const QString &path);
+    // A file whose rewrite was cut short: the user may see its backup instead.
+    void offerBackup(const QString &path, ConfigData &data);
     QString absolutePath(const QString &path) const;
     // Shows what was read, replacing what the window showed.
     void apply(ConfigData &&data);

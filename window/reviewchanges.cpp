@@ -79,7 +79,7 @@ ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigCont
     QStringList notes;
     const ReadResult disk = files.read(path, kMaxConfigBytes);
     if (disk.ok())
-        sides.onDisk = splitLines(decodeText((*disk)).text);
+        sides.onDisk = splitLines(decodeText(disk->bytes).text);
     else if (files.status(path).exists)
         notes << u"The cfg file at "_s + path + u" could not be read ("_s + disk.reason()
                      + u"), so it is compared as an empty file."_s;
@@ -90,7 +90,7 @@ ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigCont
     const Result<QByteArray> composed = composeConfig(content);
     if (!composed)
         notes << u"Save would stop: "_s + composed.reason();
-    else if (disk.ok() && sides.toWrite == sides.onDisk && *composed != *disk)
+    else if (disk.ok() && sides.toWrite == sides.onDisk && *composed != disk->bytes)
         notes << u"The lines are the same, but Save would rewrite how they end (every line ends in CR LF)."_s;
     if (const QString bad = valueProblemList(content); !bad.isEmpty())
         notes << bad;
