@@ -101,6 +101,50 @@ private slots:
         QCOMPARE(shown(s.tk), QStringList{savedMessage()});
     }
 
+    // A failed save's own steps (the file got a second name and lost it)
+    // are no outside edit: the next save does not ask.
+    void failedSaveIsNoOutsideEdit()
+    {
+        Session s;
+        s.load(kOriginal);
+        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        s.tk.faultyFiles().failOn({FaultyFiles::Op::Commit, 1, -1, QStringLiteral("vesk.cfg")});
+        QVERIFY(!s.w.save());
+        QVERIFY(s.tk.faultyFiles().faultFired());
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk), (QStringList{saveFailedMessage(s.cfg(), QStringLiteral("Injected failure")),
+                                           savedMessage()}));
+    }
+
+    // A file whose rewrite in place a crash cut short: the user is told,
+    // and may see its backup instead (withdrawing the question shows the
+    // backup too); either way the save keeps the backup.
+    void incompleteFileOffersItsBackup_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("Yes") << int(Answer::Yes) << QStringLiteral("6969");
+        QTest::newRow("No") << int(Answer::No) << QStringLiteral("7000");
+        QTest::newRow("Escape") << int(Answer::Cancel) << QStringLiteral("6969");
+    }
+    void incompleteFileOffersItsBackup()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, port);
+        Session s;
+        writeBytes(s.backup(), kOriginal);
+        writeBytes(s.cfg() + QStringLiteral(".rewriting"), "a rewrite that never finished\n");
+        s.tk.answer(Answer(answer));
+        s.load("port = 7000\r\nvesk_debug = 0\r\nvesk_tor");
+        QCOMPARE(s.tk.unusedAnswers(), 0); // it was asked
+        QCOMPARE(s.w.valueBox(27)->text(), port);
+        QVERIFY(!s.w.isModified());
+        s.w.valueBox(28)->setText(QStringLiteral("x"));
+        QVERIFY(s.w.save());
+        QCOMPARE(readBytes(s.backup()), kOriginal);
+        QVERIFY(!QFile::exists(s.cfg() + QStringLiteral(".rewriting")));
+    }
+
     void untouchedFileSavesWithoutAsking()
     {
         Session s;

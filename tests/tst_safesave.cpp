@@ -29,8 +29,10 @@ using namespace Qt::StringLiterals;
 using Op = FaultyFiles::Op;
 
 // A disk whose flush fails: every fsync and fdatasync in this process,
-// Qt's included, answers EIO while it is set.
+// Qt's included, answers EIO while it is set; or only fsync of a file, as a
+// disk that keeps data but loses an owner or mode given since would.
 static bool g_failSync = false;
+static bool g_failFileFsync = false;
 extern "C" int fdatasync(int fd)
 {
     if (g_failSync) {
@@ -42,7 +44,9 @@ extern "C" int fdatasync(int fd)
 }
 extern "C" int fsync(int fd)
 {
-    if (g_failSync) {
+    struct stat st {
+    };
+    if (g_failSync || (g_failFileFsync && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))) {
         errno = EIO;
         return -1;
     }
@@ -161,6 +165,7 @@ private slots:
     void saveThroughSymlink();
     void targetThatIsNoFile();
     void pathWithNul();
+    void failedFlushIsReported_data();
     void failedFlushIsReported();
     void keepsWhoOwnsAndMayRead_data();
     void keepsWhoOwnsAndMayRead();
@@ -523,18 +528,28 @@ void TstSafeSave::pathWithNul()
     QCOMPARE(filesIn(dir.path()), QStringList{u"vesk.cfg"_s});
 }
 
+void TstSafeSave::failedFlushIsReported_data()
+{
+    QTest::addColumn<bool>("filesOnly");
+    QTest::newRow("every sync fails") << false;
+    // The owner and mode given to the new file are metadata, which only
+    // fsync promises to keep.
+    QTest::newRow("only a file's fsync fails") << true;
+}
+
 void TstSafeSave::failedFlushIsReported()
 {
+    QFETCH(bool, filesOnly);
     // Data that may never reach the disk is no saved file.
     QTemporaryDir dir;
     DiskFileAccess files;
     const QString path = dir.filePath(kTgt);
     writeBytes(path, kOld);
     writeBytes(dir.filePath(kBak), kOlder);
-    g_failSync = true;
+    (filesOnly ? g_failFileFsync : g_failSync) = true;
     const SaveOutcome out = saveWithBackup(files, path, dir.filePath(kBak), kNew, kMaxConfigBytes);
-    g_failSync = false;
-    QVERIFY(!out.ok());
+    g_failSync = g_failFileFsync = false;
+    QCOMPARE(out.state, SaveState::Untouched);
     QCOMPARE(out.reason(), QString::fromLocal8Bit(std::strerror(EIO)));
     QCOMPARE(readBytes(path), kOld);
     QCOMPARE(readBytes(dir.filePath(kBak)), kOlder);

@@ -82,6 +82,7 @@ private slots:
     void failedSaveKeepsFiles_data();
     void failedSaveKeepsFiles();
     void fileChangedWhileWorking();
+    void argumentThatIsNotUtf8();
     void unifiedDiff_data();
     void unifiedDiff();
 
@@ -284,17 +285,21 @@ void TstVeskcfg::fileFromLocation()
 void TstVeskcfg::failedSaveKeepsFiles_data()
 {
     QTest::addColumn<int>("op");
-    QTest::newRow("write") << int(FaultyFiles::Op::Write);
-    QTest::newRow("flush") << int(FaultyFiles::Op::Flush);
-    QTest::newRow("commit") << int(FaultyFiles::Op::Commit);
+    QTest::addColumn<int>("occurrence");
+    QTest::newRow("write") << int(FaultyFiles::Op::Write) << 1;
+    QTest::newRow("flush") << int(FaultyFiles::Op::Flush) << 1;
+    QTest::newRow("commit") << int(FaultyFiles::Op::Commit) << 1;
+    // The new file is in place, but the folder's sync failed: said so.
+    QTest::newRow("sync after the file is replaced") << int(FaultyFiles::Op::SyncFolder) << 2;
 }
 
 void TstVeskcfg::failedSaveKeepsFiles()
 {
     QFETCH(int, op);
+    QFETCH(int, occurrence);
     writeBytes(backup(), "port = 1\r\n");
     FaultyFiles files;
-    files.failOn({FaultyFiles::Op(op), 1, -1, {}, u"No space left on device"_s, ENOSPC});
+    files.failOn({FaultyFiles::Op(op), occurrence, -1, {}, u"No space left on device"_s, ENOSPC});
     QString out, err;
     QTextStream o(&out), e(&err);
     const int code =
@@ -303,10 +308,27 @@ void TstVeskcfg::failedSaveKeepsFiles()
     QCOMPARE(code, 1);
     QVERIFY(out.isEmpty());
     QVERIFY2(err.contains(u"No space left on device"_s), qPrintable(err));
-    QCOMPARE(readBytes(cfg()), kInput);
-    QCOMPARE(readBytes(backup()), "port = 1\r\n"_ba);
+    const bool inPlace = occurrence == 2;
+    QCOMPARE(err.contains(u"was saved, but the system could not confirm"_s), inPlace);
+    QCOMPARE(err.contains(u"left as it was"_s), !inPlace);
+    QCOMPARE(readBytes(cfg()), inPlace ? saved("port = 7000\r\nvesk_debug = 0\r\n", kTags) : kInput);
+    QCOMPARE(readBytes(backup()), inPlace ? kInput : "port = 1\r\n"_ba);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{u"vesk.cfg"_s, u"veskold.cfg"_s}));
+}
+
+// Bytes that are not UTF-8 would reach the file as replacement characters.
+void TstVeskcfg::argumentThatIsNotUtf8()
+{
+    QProcess p;
+    p.setWorkingDirectory(m_dir->path());
+    p.start(u"sh"_s, {u"-c"_s, u"exec \"$0\" --file vesk.cfg set vesk_realm \"$(printf 'caf\\351')\""_s,
+                      QStringLiteral(VESKCFG_PATH)});
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(p.readAllStandardError().contains("argument 5 is not valid UTF-8"));
+    QCOMPARE(readBytes(cfg()), kInput);
+    QVERIFY(!QFile::exists(backup()));
 }
 
 // Another program writes the file between the read and the save: there is
