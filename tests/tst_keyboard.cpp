@@ -162,12 +162,23 @@ private slots:
             << big - 1 << u""_s << false << u""_s << 0 << u""_s << u"Text1"_s;
         QTest::newRow("moving and copying")
             << big << u"Down,Down,PgDown,Home,Ctrl+C"_s << true << u""_s << 0 << u"# line 0\n"_s << u"view"_s;
-        QTest::newRow("typing") << big << u"Down,Down,Q"_s << false << u"# line 0\n# line 1\nq# line 2\n"_s
-                                << 3 << u""_s << u"Text1"_s;
-        QTest::newRow("pasting") << big << u"Ctrl+V"_s << false << u"pasted# line 0\n"_s << 1 << u"pasted"_s
-                                 << u"Text1"_s;
-        QTest::newRow("Backspace") << big << u"Down,Backspace"_s << false << u"# line 0# line 1\n"_s << 2
-                                   << u""_s << u"Text1"_s;
+        // A highlighted row is the whole line, its end included, as a text
+        // box's line selection: a key replaces it, or removes it entirely.
+        QTest::newRow("typing over a highlight")
+            << big << u"Down,Down,Q"_s << false << u"# line 0\n# line 1\nq# line 3\n"_s << 4 << u""_s
+            << u"Text1"_s;
+        QTest::newRow("pasting, nothing highlighted")
+            << big << u"Ctrl+V"_s << false << u"pasted# line 0\n"_s << 1 << u"pasted"_s << u"Text1"_s;
+        QTest::newRow("pasting over two lines")
+            << big << u"Down,Shift+Down,Ctrl+V"_s << false << u"# line 0\npasted\n"_s << 3 << u"pasted\n"_s
+            << u"Text1"_s;
+        QTest::newRow("Backspace") << big << u"Down,Backspace"_s << false << u"# line 0\n"_s << 2 << u""_s
+                                   << u"Text1"_s;
+        QTest::newRow("Delete over lines picked upward")
+            << big << u"Down,Down,Down,Shift+Up,Shift+Up,Delete"_s << false << u"# line 0\n"_s << 4 << u""_s
+            << u"Text1"_s;
+        QTest::newRow("cutting") << big << u"Down,Shift+Down,Ctrl+X"_s << false << u"# line 0\n"_s << 3
+                                 << u"# line 1\n# line 2\n"_s << u"Text1"_s;
         QTest::newRow("Tab goes on to Save") << big << u"Tab"_s << true << u""_s << 0 << u""_s << u"bSave"_s;
         // A double click edits nothing yet; the caret is where it was.
         QTest::newRow("double click on line 3")
@@ -188,7 +199,8 @@ private slots:
             misc += u"# line %1\n"_s.arg(i);
         bytes += misc.toUtf8().replace("\n", "\r\n");
         s->load(bytes);
-        QApplication::clipboard()->setText(clipboard);
+        // What a paste takes; otherwise only a copy or a cut fills it.
+        QApplication::clipboard()->setText(keys.contains(u"Ctrl+V"_s) ? clipboard : QString());
         auto *raw = s->w.findChild<RawTextEdit *>();
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
         raw->setFocus(Qt::TabFocusReason);
@@ -208,6 +220,7 @@ private slots:
         QApplication::processEvents(); // the view goes later
 
         QCOMPARE(raw->linesView() != nullptr, viewAfter);
+        QVERIFY(!s->w.hasEnded());
         QCOMPARE(s->w.isModified(), !miscStart.isEmpty());
         QStringList rest = misc.split(u'\n');
         QCOMPARE(s->w.content().misc, miscStart + rest.mid(replaced).join(u'\n'));

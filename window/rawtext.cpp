@@ -131,7 +131,7 @@ void RawTextEdit::fill()
     dropView();
 }
 
-void RawTextEdit::startEditing(int line, const QKeyEvent *key, QPoint at)
+void RawTextEdit::startEditing(const EditPlace &place, const QKeyEvent *key)
 {
     const bool hadFocus = m_view->hasFocus();
     const int top = m_view->verticalScrollBar()->value(); // a row per step, as here a line
@@ -142,10 +142,20 @@ void RawTextEdit::startEditing(int line, const QKeyEvent *key, QPoint at)
     QApplication::restoreOverrideCursor();
     verticalScrollBar()->setValue(top);
     horizontalScrollBar()->setValue(left);
-    if (at != RawLinesView::kNoPoint)
-        setTextCursor(cursorForPosition(at));
-    else
-        setTextCursor(QTextCursor(document()->findBlockByNumber(line)));
+    // A block per line: the text holds no other line break the box knows.
+    QTextCursor caret(document()->findBlockByNumber(place.line));
+    if (place.at) {
+        caret = cursorForPosition(*place.at);
+    } else if (place.highlighted > 0) {
+        // Each highlighted line with its line end, as Copy takes them: the
+        // key then acts on what was highlighted, Delete taking whole lines.
+        const QTextBlock after = document()->findBlockByNumber(place.line + place.highlighted);
+        const int start = caret.position();
+        const int end = after.isValid() ? after.position() : document()->characterCount() - 1;
+        caret.setPosition(place.caretFirst ? end : start);
+        caret.setPosition(place.caretFirst ? start : end, QTextCursor::KeepAnchor);
+    }
+    setTextCursor(caret);
     ensureCursorVisible();
     if (hadFocus)
         setFocus(Qt::OtherFocusReason);
