@@ -187,6 +187,20 @@ void RawLinesView::copySelection() const
         QApplication::clipboard()->setText(text);
 }
 
+bool RawLinesView::event(QEvent *event)
+{
+    // The editing keys are the text's, as in a text box, not the window's
+    // shortcuts (its Ctrl+X ends the program).
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy) || isEditingKey(key)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QListView::event(event);
+}
+
 void RawLinesView::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Copy)) {

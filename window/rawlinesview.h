@@ -41,6 +41,7 @@ signals:
     void editRequested(const vesk::EditPlace &place, const QKeyEvent *key);
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -66,7 +66,9 @@ QString swapChars(QString text, QStringView from, QStringView to)
 RawTextEdit::RawTextEdit(QWidget *parent) : QPlainTextEdit(parent)
 {
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_setting)
+        // Until the text as read is put in, the box holds nothing of it: an
+        // edit there (a screen reader's, under the view) is no edit of it.
+        if (m_setting || m_pending)
             return;
         m_edited = true;
         emit edited();
@@ -94,8 +96,13 @@ void RawTextEdit::present()
         fill();
         return;
     }
-    // The box stays empty underneath; the view covers it and takes its
+    // The box stays empty and read-only underneath, so that a screen reader
+    // finds no older text in it to edit; the view covers it and takes its
     // keyboard focus.
+    m_setting = true;
+    clear();
+    m_setting = false;
+    setReadOnly(true);
     m_view = new RawLinesView(m_asRead, this);
     m_view->setGeometry(rect());
     m_view->setAccessibleName(accessibleName());
@@ -112,6 +119,7 @@ void RawTextEdit::dropView()
     if (!m_view)
         return;
     setFocusProxy(nullptr);
+    setReadOnly(false);
     m_view->hide();
     // Not deleted here: it may be in the middle of handling the key that
     // brought us here.
