@@ -10,8 +10,12 @@
 #include "window/rawlinesview.h"
 #include "window/rawtext.h"
 
+#include <QAccessible>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QPointer>
 #include <QTabBar>
+#include <QTimer>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -26,6 +30,15 @@ const QByteArray kConfig = "port = 6969\r\nvesk_force_announce_url = http://exam
 QWidget *focused()
 {
     return QApplication::focusWidget();
+}
+
+// As a screen reader presses a menu's item.
+void pressMenuItem(QWidget *menu, const QString &name)
+{
+    QAccessibleInterface *m = QAccessible::queryAccessibleInterface(menu);
+    for (int i = 0; i < m->childCount(); ++i)
+        if (m->child(i)->text(QAccessible::Name) == name)
+            m->child(i)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
 }
 
 } // namespace
@@ -179,6 +192,12 @@ private slots:
             << u"Text1"_s;
         QTest::newRow("cutting") << big << u"Down,Shift+Down,Ctrl+X"_s << false << u"# line 0\n"_s << 3
                                  << u"# line 1\n# line 2\n"_s << u"Text1"_s;
+        // The menu opened by the keyboard; Edit picked with E, or pressed by a
+        // screen reader, which leaves the menu open.
+        QTest::newRow("the menu's Edit keeps the highlight")
+            << big << u"Down,MenuE,Delete"_s << false << u"# line 0\n"_s << 2 << u""_s << u"Text1"_s;
+        QTest::newRow("the menu's Edit pressed by a screen reader")
+            << big << u"Down,MenuPress,Delete"_s << false << u"# line 0\n"_s << 2 << u""_s << u"Text1"_s;
         QTest::newRow("Tab goes on to Save") << big << u"Tab"_s << true << u""_s << 0 << u""_s << u"bSave"_s;
         // A double click edits nothing yet; the caret is where it was.
         QTest::newRow("double click on line 3")
@@ -213,6 +232,26 @@ private slots:
                 const QRect row = view->visualRect(view->model()->index(k.back().digitValue(), 0));
                 QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, row.center());
                 QCOMPARE(raw->textCursor().blockNumber(), k.back().digitValue());
+            } else if (k.startsWith(u"Menu"_s)) {
+                QPointer<RawLinesView> view = raw->linesView();
+                const QPoint at = view->visualRect(view->currentIndex()).center();
+                QTimer::singleShot(0, [byKey = k == u"MenuE"_s] {
+                    QWidget *menu = QApplication::activePopupWidget();
+                    if (byKey) {
+                        QTest::keyClick(menu, Qt::Key_E);
+                        return;
+                    }
+                    pressMenuItem(menu, u"Edit"_s);
+                    // Closed next, as a user would, if it stayed open.
+                    QTimer::singleShot(0, [] {
+                        if (QWidget *open = QApplication::activePopupWidget())
+                            QTest::keyClick(open, Qt::Key_Escape);
+                    });
+                });
+                QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, at, view->viewport()->mapToGlobal(at));
+                QApplication::sendEvent(view, &menuKey);
+                QVERIFY2(view, "the view was deleted while its menu was open");
+                QVERIFY(s->show()); // without a window manager, nothing gives the keyboard back
             } else {
                 QTest::keySequence(focused(), QKeySequence(k));
             }

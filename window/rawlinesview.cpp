@@ -231,8 +231,17 @@ void RawLinesView::contextMenuEvent(QContextMenuEvent *event)
     copy->setEnabled(selectionModel()->hasSelection());
     menu.addAction(u"Select &All"_s, this, &QAbstractItemView::selectAll);
     menu.addSeparator();
-    menu.addAction(u"&Edit"_s, this, [this] { emit editRequested(place(), nullptr); });
+    // The switch to the text box deletes this view and so the menu, its
+    // child: it waits until the menu has closed and its loop has returned.
+    // (A screen reader may press Edit and leave the menu open.)
+    bool edit = false;
+    menu.addAction(u"&Edit"_s, &menu, [&] {
+        edit = true;
+        menu.close();
+    });
     menu.exec(event->globalPos());
+    if (edit)
+        emit editRequested(place(), nullptr);
 }
 
 } // namespace vesk

@@ -141,7 +141,9 @@ void RawTextEdit::fill()
 
 void RawTextEdit::startEditing(const EditPlace &place, const QKeyEvent *key)
 {
-    const bool hadFocus = m_view->hasFocus();
+    // The window's keyboard was on the view, even if the window is not
+    // active just now (a menu closing hands it back).
+    const bool hadFocus = window()->focusWidget() == m_view;
     const int top = m_view->verticalScrollBar()->value(); // a row per step, as here a line
     const int left = m_view->horizontalScrollBar()->value();
     // The one wait of a big text: the box takes every line now.
