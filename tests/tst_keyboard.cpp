@@ -85,6 +85,40 @@ private slots:
         QCOMPARE(focused(), s->w.saveButton());
     }
 
+    // After the walk reached the strip, a page picked there is the one Tab
+    // enters (a page without controls hands on to Save).
+    void tabEntersThePagePicked_data()
+    {
+        QTest::addColumn<QString>("pick");
+        QTest::addColumn<int>("page");
+        QTest::newRow("Left") << u"Left"_s << int(Page::Misc);
+        QTest::newRow("Right and back") << u"Right,Left"_s << int(Page::Raw);
+        QTest::newRow("Ctrl+Tab") << u"Ctrl+Tab"_s << int(Page::About);
+        QTest::newRow("click") << u"click"_s << int(Page::Times);
+    }
+    void tabEntersThePagePicked()
+    {
+        QFETCH(QString, pick);
+        QFETCH(int, page);
+        const std::vector<QWidget *> &order = s->w.focusOrder();
+        for (size_t i = 1; i < order.size(); ++i)
+            press(Qt::Key_Tab);
+        QTabBar *strip = s->w.tabs()->tabBar();
+        QCOMPARE(focused(), strip);
+        if (pick == u"click"_s)
+            QTest::mouseClick(strip, Qt::LeftButton, {}, strip->tabRect(page).center());
+        else
+            for (const QString &k : pick.split(u','))
+                QTest::keySequence(strip, QKeySequence(k));
+        QCOMPARE(s->w.tabs()->currentIndex(), page);
+        QCOMPARE(focused(), strip);
+        press(Qt::Key_Tab);
+        const auto first = std::find_if(order.begin(), order.end(), [&](QWidget *w) {
+            return s->w.tabs()->indexOfPageHolding(w) == page;
+        });
+        QCOMPARE(focused(), first != order.end() ? *first : s->w.saveButton());
+    }
+
     // From anywhere in the window; the keyboard goes along to the page's
     // first control, or stays on the strip where a page has none.
     void pageKeys_data()
