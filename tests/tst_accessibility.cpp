@@ -5,6 +5,8 @@
 #include "categories/categorydialog.h"
 #include "config/catalogue.h"
 #include "config/valuecheck.h"
+#include "window/rawlinesview.h"
+#include "window/rawtext.h"
 #include "window/reviewchanges.h"
 
 #include <QAccessible>
@@ -83,6 +85,42 @@ private slots:
         QAccessibleInterface *list = QAccessible::queryAccessibleInterface(s.w.categoryView());
         QCOMPARE(list->child(0)->text(QAccessible::Name), u"Anime, image /file/anime.png"_s);
         QCOMPARE(s.w.categories()->index(0).data().toString(), u"Anime\t/file/anime.png"_s);
+    }
+
+    // The text box under a big Raw text's view holds nothing, or an older
+    // text: a screen reader's edit of it must not become the Raw text.
+    void hiddenRawBoxTakesNoEdit_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::newRow("box held nothing") << QByteArray();
+        QTest::newRow("box held an older text") << QByteArray("older = 1\r\n");
+    }
+    void hiddenRawBoxTakesNoEdit()
+    {
+        QFETCH(QByteArray, before);
+        Session s;
+        s.load(before);
+        QVERIFY(s.show());
+        s.w.tabs()->setCurrentIndex(int(Page::Raw));
+        QString misc;
+        for (int i = 0; i < RawTextEdit::kLinesForView; ++i)
+            misc += u"# line %1\n"_s.arg(i);
+        s.load(misc.toUtf8());
+        auto *raw = s.w.findChild<RawTextEdit *>(); // rawText() would fill it
+        QVERIFY(raw->linesView());
+        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(raw);
+        box->editableTextInterface()->insertText(0, u"inserted"_s);
+        box->editableTextInterface()->replaceText(0, 1, u"replaced"_s);
+        box->editableTextInterface()->deleteText(0, 1);
+        QCOMPARE(s.w.content().misc, misc);
+        box->setText(QAccessible::Value, u"all replaced"_s);
+        QCOMPARE(s.w.content().misc, misc);
+        QVERIFY(!s.w.isModified());
+        QVERIFY(box->state().readOnly);
+        // The keyboard still edits it.
+        QTest::keyClick(raw->linesView(), Qt::Key_Q);
+        QCOMPARE(s.w.content().misc, u"q"_s + misc);
+        QVERIFY(s.w.isModified());
     }
 
     void otherControlsAreNamed()

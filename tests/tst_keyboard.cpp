@@ -10,8 +10,12 @@
 #include "window/rawlinesview.h"
 #include "window/rawtext.h"
 
+#include <QAccessible>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QPointer>
 #include <QTabBar>
+#include <QTimer>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -26,6 +30,15 @@ const QByteArray kConfig = "port = 6969\r\nvesk_force_announce_url = http://exam
 QWidget *focused()
 {
     return QApplication::focusWidget();
+}
+
+// As a screen reader presses a menu's item.
+void pressMenuItem(QWidget *menu, const QString &name)
+{
+    QAccessibleInterface *m = QAccessible::queryAccessibleInterface(menu);
+    for (int i = 0; i < m->childCount(); ++i)
+        if (m->child(i)->text(QAccessible::Name) == name)
+            m->child(i)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
 }
 
 } // namespace
@@ -70,6 +83,40 @@ private slots:
         s->w.tabs()->setCurrentIndex(int(Page::About));
         press(Qt::Key_Tab);
         QCOMPARE(focused(), s->w.saveButton());
+    }
+
+    // After the walk reached the strip, a page picked there is the one Tab
+    // enters (a page without controls hands on to Save).
+    void tabEntersThePagePicked_data()
+    {
+        QTest::addColumn<QString>("pick");
+        QTest::addColumn<int>("page");
+        QTest::newRow("Left") << u"Left"_s << int(Page::Misc);
+        QTest::newRow("Right and back") << u"Right,Left"_s << int(Page::Raw);
+        QTest::newRow("Ctrl+Tab") << u"Ctrl+Tab"_s << int(Page::About);
+        QTest::newRow("click") << u"click"_s << int(Page::Times);
+    }
+    void tabEntersThePagePicked()
+    {
+        QFETCH(QString, pick);
+        QFETCH(int, page);
+        const std::vector<QWidget *> &order = s->w.focusOrder();
+        for (size_t i = 1; i < order.size(); ++i)
+            press(Qt::Key_Tab);
+        QTabBar *strip = s->w.tabs()->tabBar();
+        QCOMPARE(focused(), strip);
+        if (pick == u"click"_s)
+            QTest::mouseClick(strip, Qt::LeftButton, {}, strip->tabRect(page).center());
+        else
+            for (const QString &k : pick.split(u','))
+                QTest::keySequence(strip, QKeySequence(k));
+        QCOMPARE(s->w.tabs()->currentIndex(), page);
+        QCOMPARE(focused(), strip);
+        press(Qt::Key_Tab);
+        const auto first = std::find_if(order.begin(), order.end(), [&](QWidget *w) {
+            return s->w.tabs()->indexOfPageHolding(w) == page;
+        });
+        QCOMPARE(focused(), first != order.end() ? *first : s->w.saveButton());
     }
 
     // From anywhere in the window; the keyboard goes along to the page's
@@ -162,12 +209,29 @@ private slots:
             << big - 1 << u""_s << false << u""_s << 0 << u""_s << u"Text1"_s;
         QTest::newRow("moving and copying")
             << big << u"Down,Down,PgDown,Home,Ctrl+C"_s << true << u""_s << 0 << u"# line 0\n"_s << u"view"_s;
-        QTest::newRow("typing") << big << u"Down,Down,Q"_s << false << u"# line 0\n# line 1\nq# line 2\n"_s
-                                << 3 << u""_s << u"Text1"_s;
-        QTest::newRow("pasting") << big << u"Ctrl+V"_s << false << u"pasted# line 0\n"_s << 1 << u"pasted"_s
-                                 << u"Text1"_s;
-        QTest::newRow("Backspace") << big << u"Down,Backspace"_s << false << u"# line 0# line 1\n"_s << 2
-                                   << u""_s << u"Text1"_s;
+        // A highlighted row is the whole line, its end included, as a text
+        // box's line selection: a key replaces it, or removes it entirely.
+        QTest::newRow("typing over a highlight")
+            << big << u"Down,Down,Q"_s << false << u"# line 0\n# line 1\nq# line 3\n"_s << 4 << u""_s
+            << u"Text1"_s;
+        QTest::newRow("pasting, nothing highlighted")
+            << big << u"Ctrl+V"_s << false << u"pasted# line 0\n"_s << 1 << u"pasted"_s << u"Text1"_s;
+        QTest::newRow("pasting over two lines")
+            << big << u"Down,Shift+Down,Ctrl+V"_s << false << u"# line 0\npasted\n"_s << 3 << u"pasted\n"_s
+            << u"Text1"_s;
+        QTest::newRow("Backspace") << big << u"Down,Backspace"_s << false << u"# line 0\n"_s << 2 << u""_s
+                                   << u"Text1"_s;
+        QTest::newRow("Delete over lines picked upward")
+            << big << u"Down,Down,Down,Shift+Up,Shift+Up,Delete"_s << false << u"# line 0\n"_s << 4 << u""_s
+            << u"Text1"_s;
+        QTest::newRow("cutting") << big << u"Down,Shift+Down,Ctrl+X"_s << false << u"# line 0\n"_s << 3
+                                 << u"# line 1\n# line 2\n"_s << u"Text1"_s;
+        // The menu opened by the keyboard; Edit picked with E, or pressed by a
+        // screen reader, which leaves the menu open.
+        QTest::newRow("the menu's Edit keeps the highlight")
+            << big << u"Down,MenuE,Delete"_s << false << u"# line 0\n"_s << 2 << u""_s << u"Text1"_s;
+        QTest::newRow("the menu's Edit pressed by a screen reader")
+            << big << u"Down,MenuPress,Delete"_s << false << u"# line 0\n"_s << 2 << u""_s << u"Text1"_s;
         QTest::newRow("Tab goes on to Save") << big << u"Tab"_s << true << u""_s << 0 << u""_s << u"bSave"_s;
         // A double click edits nothing yet; the caret is where it was.
         QTest::newRow("double click on line 3")
@@ -188,7 +252,8 @@ private slots:
             misc += u"# line %1\n"_s.arg(i);
         bytes += misc.toUtf8().replace("\n", "\r\n");
         s->load(bytes);
-        QApplication::clipboard()->setText(clipboard);
+        // What a paste takes; otherwise only a copy or a cut fills it.
+        QApplication::clipboard()->setText(keys.contains(u"Ctrl+V"_s) ? clipboard : QString());
         auto *raw = s->w.findChild<RawTextEdit *>();
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
         raw->setFocus(Qt::TabFocusReason);
@@ -201,6 +266,26 @@ private slots:
                 const QRect row = view->visualRect(view->model()->index(k.back().digitValue(), 0));
                 QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, row.center());
                 QCOMPARE(raw->textCursor().blockNumber(), k.back().digitValue());
+            } else if (k.startsWith(u"Menu"_s)) {
+                QPointer<RawLinesView> view = raw->linesView();
+                const QPoint at = view->visualRect(view->currentIndex()).center();
+                QTimer::singleShot(0, [byKey = k == u"MenuE"_s] {
+                    QWidget *menu = QApplication::activePopupWidget();
+                    if (byKey) {
+                        QTest::keyClick(menu, Qt::Key_E);
+                        return;
+                    }
+                    pressMenuItem(menu, u"Edit"_s);
+                    // Closed next, as a user would, if it stayed open.
+                    QTimer::singleShot(0, [] {
+                        if (QWidget *open = QApplication::activePopupWidget())
+                            QTest::keyClick(open, Qt::Key_Escape);
+                    });
+                });
+                QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, at, view->viewport()->mapToGlobal(at));
+                QApplication::sendEvent(view, &menuKey);
+                QVERIFY2(view, "the view was deleted while its menu was open");
+                QVERIFY(s->show()); // without a window manager, nothing gives the keyboard back
             } else {
                 QTest::keySequence(focused(), QKeySequence(k));
             }
@@ -208,6 +293,7 @@ private slots:
         QApplication::processEvents(); // the view goes later
 
         QCOMPARE(raw->linesView() != nullptr, viewAfter);
+        QVERIFY(!s->w.hasEnded());
         QCOMPARE(s->w.isModified(), !miscStart.isEmpty());
         QStringList rest = misc.split(u'\n');
         QCOMPARE(s->w.content().misc, miscStart + rest.mid(replaced).join(u'\n'));

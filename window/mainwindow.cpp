@@ -419,6 +419,14 @@ void MainWindow::buildFocusOrder()
     m_focusOrder.push_back(m_tabs->tabBar());
     for (size_t i = 0; i + 1 < m_focusOrder.size(); ++i)
         setTabOrder(m_focusOrder[i], m_focusOrder[i + 1]);
+    // Which page the strip shows, the user's pick or the walk's: see
+    // focusNextPrevChild().
+    QTabBar *strip = m_tabs->tabBar();
+    strip->installEventFilter(this);
+    connect(strip, &QTabBar::currentChanged, this, [this] {
+        if (!m_walking)
+            m_pagePicked = true;
+    });
     // Nothing else on the pages takes the focus by Tab.
     for (int p = 0; p < m_tabs->pageCount(); ++p)
         for (QObject *child : m_tabs->page(p)->children())
@@ -439,8 +447,11 @@ bool MainWindow::focusNextPrevChild(bool next)
     if (it == m_focusOrder.end() || !current->isVisible()
         || (m_categoryDialog && m_categoryDialog->isVisible()))
         return QMainWindow::focusNextPrevChild(next);
-    if (next && current == m_tabs->tabBar()) {
-        // From the strip, into the page it shows.
+    if (next && current == m_tabs->tabBar() && m_pagePicked) {
+        // From the strip, into the page the user picked there. A page the
+        // walk itself brought to the front (the last one with a stop) would
+        // send the walk round that page for ever: it goes on to the first
+        // stop instead.
         focusPage(m_tabs->currentIndex());
         return true;
     }
@@ -448,8 +459,11 @@ bool MainWindow::focusNextPrevChild(bool next)
     auto i = ((it - m_focusOrder.begin()) + (next ? 1 : n - 1)) % n;
     QWidget *target = m_focusOrder[size_t(i)];
     const int page = m_tabs->indexOfPageHolding(target);
-    if (page >= 0)
+    if (page >= 0) {
+        m_walking = true;
         m_tabs->setCurrentIndex(page);
+        m_walking = false;
+    }
     target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
@@ -472,6 +486,13 @@ bool isKeyboardFocus(const QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::FocusIn && watched == m_tabs->tabBar()) {
+        // The keyboard arrives at the strip (not back from a menu or another
+        // window): nothing picked there yet.
+        const Qt::FocusReason r = static_cast<QFocusEvent *>(event)->reason();
+        if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && r != Qt::MenuBarFocusReason)
+            m_pagePicked = false;
+    }
     if (event->type() == QEvent::MouseMove || isKeyboardFocus(event)) {
         // The pointer over a caption or box, or the keyboard's focus on a
         // box, shows that setting's help.

@@ -130,6 +130,10 @@ private:
     QPushButton *m_quitButton = nullptr;
     CategoryDialog *m_categoryDialog = nullptr;
     std::vector<QWidget *> m_focusOrder;
+    // The user picked the page the strip shows since the keyboard came to
+    // the strip; the Tab walk changing pages is no pick.
+    bool m_pagePicked = false;
+    bool m_walking = false;
 };
 
 } // namespace vesk

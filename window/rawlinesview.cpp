@@ -109,7 +109,8 @@ RawLinesView::RawLinesView(const QString &text, QWidget *parent) : QListView(par
     setModel(lines);
     setItemDelegate(delegate);
     setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // One run of lines, as a text box selects: an edit replaces exactly that.
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTextElideMode(Qt::ElideNone);
     setWordWrap(false);
@@ -149,11 +150,55 @@ QString RawLinesView::selectedText() const
     return out;
 }
 
+EditPlace RawLinesView::place() const
+{
+    EditPlace p;
+    const int current = currentIndex().row();
+    p.line = std::max(current, 0);
+    // The run of selected rows through the current one, else the first run
+    // (the view itself only ever selects one).
+    std::vector<std::pair<int, int>> runs;
+    for (const QItemSelectionRange &r : selectionModel()->selection())
+        runs.emplace_back(r.top(), r.bottom());
+    if (runs.empty())
+        return p;
+    std::sort(runs.begin(), runs.end());
+    std::vector<std::pair<int, int>> merged{runs.front()};
+    for (const auto &r : runs) {
+        if (r.first <= merged.back().second + 1)
+            merged.back().second = std::max(merged.back().second, r.second);
+        else
+            merged.push_back(r);
+    }
+    auto run = std::find_if(merged.begin(), merged.end(),
+                            [&](const auto &r) { return r.first <= current && current <= r.second; });
+    if (run == merged.end())
+        run = merged.begin();
+    p.line = run->first;
+    p.highlighted = run->second - run->first + 1;
+    p.caretFirst = current == run->first && run->second > run->first;
+    return p;
+}
+
 void RawLinesView::copySelection() const
 {
     const QString text = selectedText();
     if (!text.isEmpty())
         QApplication::clipboard()->setText(text);
+}
+
+bool RawLinesView::event(QEvent *event)
+{
+    // The editing keys are the text's, as in a text box, not the window's
+    // shortcuts (its Ctrl+X ends the program).
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy) || isEditingKey(key)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QListView::event(event);
 }
 
 void RawLinesView::keyPressEvent(QKeyEvent *event)
@@ -163,7 +208,7 @@ void RawLinesView::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (isEditingKey(event)) {
-        emit editRequested(std::max(currentIndex().row(), 0), event, kNoPoint);
+        emit editRequested(place(), event);
         return;
     }
     QListView::keyPressEvent(event);
@@ -173,7 +218,10 @@ void RawLinesView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const QModelIndex row = indexAt(at);
-    emit editRequested(row.isValid() ? row.row() : std::max(lineCount() - 1, 0), nullptr, at);
+    EditPlace p;
+    p.line = row.isValid() ? row.row() : std::max(lineCount() - 1, 0);
+    p.at = at;
+    emit editRequested(p, nullptr);
 }
 
 void RawLinesView::contextMenuEvent(QContextMenuEvent *event)
@@ -183,9 +231,17 @@ void RawLinesView::contextMenuEvent(QContextMenuEvent *event)
     copy->setEnabled(selectionModel()->hasSelection());
     menu.addAction(u"Select &All"_s, this, &QAbstractItemView::selectAll);
     menu.addSeparator();
-    menu.addAction(u"&Edit"_s, this,
-                   [this] { emit editRequested(std::max(currentIndex().row(), 0), nullptr, kNoPoint); });
+    // The switch to the text box deletes this view and so the menu, its
+    // child: it waits until the menu has closed and its loop has returned.
+    // (A screen reader may press Edit and leave the menu open.)
+    bool edit = false;
+    menu.addAction(u"&Edit"_s, &menu, [&] {
+        edit = true;
+        menu.close();
+    });
     menu.exec(event->globalPos());
+    if (edit)
+        emit editRequested(place(), nullptr);
 }
 
 } // namespace vesk

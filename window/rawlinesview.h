@@ -3,10 +3,20 @@
 #include <QListView>
 #include <QString>
 
+#include <optional>
+
 class QKeyEvent;
 
 namespace vesk
 {
+
+// Where the text box takes over from the view.
+struct EditPlace {
+    int line = 0;             // the current line, or the first highlighted
+    int highlighted = 0;      // whole lines highlighted from line on; 0: a caret at its start
+    bool caretFirst = false;  // highlighted upward: the caret at the first line
+    std::optional<QPoint> at; // a point of the view's viewport instead
+};
 
 // A big Raw text, shown read-only a line per row: only the rows in sight are
 // ever laid out, so a million lines show at once where a text box would
@@ -20,18 +30,18 @@ public:
     RawLinesView(const QString &text, QWidget *parent = nullptr);
 
     int lineCount() const;
-    // In editRequested(): the request came with no point of the viewport.
-    static constexpr QPoint kNoPoint{-1, -1};
     // The selected lines, in order, each followed by "\n".
     QString selectedText() const;
+    // The highlighted lines, or else the current line.
+    EditPlace place() const;
 
 signals:
-    // The user wants to change the text at this line: by a key (to be
-    // given to the editor once it is there), a double click at a point of
-    // the viewport, or the menu's Edit (key null, point kNoPoint).
-    void editRequested(int line, const QKeyEvent *key, QPoint viewportPoint);
+    // The user wants to change the text there: by a key (to be given to the
+    // editor once it is there), a double click, or the menu's Edit (key null).
+    void editRequested(const vesk::EditPlace &place, const QKeyEvent *key);
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -66,7 +66,9 @@ QString swapChars(QString text, QStringView from, QStringView to)
 RawTextEdit::RawTextEdit(QWidget *parent) : QPlainTextEdit(parent)
 {
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_setting)
+        // Until the text as read is put in, the box holds nothing of it: an
+        // edit there (a screen reader's, under the view) is no edit of it.
+        if (m_setting || m_pending)
             return;
         m_edited = true;
         emit edited();
@@ -94,8 +96,13 @@ void RawTextEdit::present()
         fill();
         return;
     }
-    // The box stays empty underneath; the view covers it and takes its
+    // The box stays empty and read-only underneath, so that a screen reader
+    // finds no older text in it to edit; the view covers it and takes its
     // keyboard focus.
+    m_setting = true;
+    clear();
+    m_setting = false;
+    setReadOnly(true);
     m_view = new RawLinesView(m_asRead, this);
     m_view->setGeometry(rect());
     m_view->setAccessibleName(accessibleName());
@@ -112,6 +119,7 @@ void RawTextEdit::dropView()
     if (!m_view)
         return;
     setFocusProxy(nullptr);
+    setReadOnly(false);
     m_view->hide();
     // Not deleted here: it may be in the middle of handling the key that
     // brought us here.
@@ -131,9 +139,11 @@ void RawTextEdit::fill()
     dropView();
 }
 
-void RawTextEdit::startEditing(int line, const QKeyEvent *key, QPoint at)
+void RawTextEdit::startEditing(const EditPlace &place, const QKeyEvent *key)
 {
-    const bool hadFocus = m_view->hasFocus();
+    // The window's keyboard was on the view, even if the window is not
+    // active just now (a menu closing hands it back).
+    const bool hadFocus = window()->focusWidget() == m_view;
     const int top = m_view->verticalScrollBar()->value(); // a row per step, as here a line
     const int left = m_view->horizontalScrollBar()->value();
     // The one wait of a big text: the box takes every line now.
@@ -142,10 +152,20 @@ void RawTextEdit::startEditing(int line, const QKeyEvent *key, QPoint at)
     QApplication::restoreOverrideCursor();
     verticalScrollBar()->setValue(top);
     horizontalScrollBar()->setValue(left);
-    if (at != RawLinesView::kNoPoint)
-        setTextCursor(cursorForPosition(at));
-    else
-        setTextCursor(QTextCursor(document()->findBlockByNumber(line)));
+    // A block per line: the text holds no other line break the box knows.
+    QTextCursor caret(document()->findBlockByNumber(place.line));
+    if (place.at) {
+        caret = cursorForPosition(*place.at);
+    } else if (place.highlighted > 0) {
+        // Each highlighted line with its line end, as Copy takes them: the
+        // key then acts on what was highlighted, Delete taking whole lines.
+        const QTextBlock after = document()->findBlockByNumber(place.line + place.highlighted);
+        const int start = caret.position();
+        const int end = after.isValid() ? after.position() : document()->characterCount() - 1;
+        caret.setPosition(place.caretFirst ? end : start);
+        caret.setPosition(place.caretFirst ? start : end, QTextCursor::KeepAnchor);
+    }
+    setTextCursor(caret);
     ensureCursorVisible();
     if (hadFocus)
         setFocus(Qt::OtherFocusReason);

@@ -9,6 +9,7 @@ namespace vesk
 {
 
 class RawLinesView;
+struct EditPlace;
 
 // The Raw tab's text: the lines of the file the editor does not know, which
 // the user may edit and add to.
@@ -47,7 +48,7 @@ private:
     // Shows the text as read, in the box or, for a big one, in the view.
     void present();
     void dropView();
-    void startEditing(int line, const QKeyEvent *key, QPoint at);
+    void startEditing(const EditPlace &place, const QKeyEvent *key);
 
     QString m_asRead;
     QString m_standIns; // what the characters the box cannot hold look like in it
