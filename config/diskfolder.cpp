@@ -314,7 +314,7 @@ QString lockHolder(const FileStatus &folder)
         // "1: FLOCK ADVISORY WRITE 1234 08:01:5678 0 EOF"; "->" marks a waiter.
         if (f.size() < 6 || f[1] != "FLOCK" || f[5] != QByteArrayView(id))
             continue;
-        const QByteArray pid = f[4];
+        const QByteArray &pid = f[4];
         QFile comm(u"/proc/"_s + QString::fromLatin1(pid) + u"/comm"_s);
         const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed())
                                                             : u"a program"_s;

@@ -150,6 +150,102 @@ Failure aboutFolder(const QByteArray &at, const Failure &why)
 
 } // namespace
 
+namespace
+{
+
+// A path taken one name at a time from the root, each name opened in the
+// folder before it, so that what is checked is what is used.
+class Walk
+{
+public:
+    explicit Walk(const QByteArray &path)
+    {
+        for (const QByteArray &part : path.split('/'))
+            m_todo.push_back(part);
+    }
+
+    // The folder the whole path leads to.
+    Result<Descriptor> run()
+    {
+        if (FileResult r = restart(); !r)
+            return r.error();
+        while (!m_todo.empty()) {
+            const QByteArray name = m_todo.front();
+            m_todo.pop_front();
+            if (name.isEmpty() || name == ".")
+                continue;
+            if (FileResult r = step(name); !r)
+                return r.error();
+        }
+        return std::move(m_fd);
+    }
+    const struct stat &folder() const { return m_dir; }
+    // Who could have changed the way here.
+    const QString &chain() const { return m_chain; }
+
+private:
+    FileResult restart()
+    {
+        m_fd.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        m_walked.clear();
+        return m_fd.valid() && ::fstat(m_fd.get(), &m_dir) == 0 ? FileResult{} : lastError();
+    }
+    FileResult step(const QByteArray &name)
+    {
+        const QByteArray here = m_walked + '/' + name;
+        struct stat entry {
+        };
+        if (::fstatat(m_fd.get(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+            return aboutFolder(here, lastFailure());
+        const QString by = m_chain.isEmpty() ? controller(m_dir, statusOf(entry)) : m_chain;
+        if (S_ISLNK(entry.st_mode))
+            return follow(name, here, by);
+        if (!S_ISDIR(entry.st_mode))
+            return aboutFolder(here, Failure{ENOTDIR, systemError(ENOTDIR)});
+        Descriptor next(
+            ::openat(m_fd.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.valid() && errno == EACCES) // may be passed through, not listed
+            next.reset(::openat(m_fd.get(), name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat now {
+        };
+        if (!next.valid() || ::fstat(next.get(), &now) != 0)
+            return aboutFolder(here, lastFailure());
+        if (now.st_dev != entry.st_dev || now.st_ino != entry.st_ino)
+            return aboutFolder(here, Failure{ESTALE, u"another folder took its place while it was opened"_s});
+        m_fd = std::move(next);
+        m_dir = now;
+        m_chain = by;
+        m_walked = here;
+        return {};
+    }
+    // A link on the way is followed only where nobody else could have put it.
+    FileResult follow(const QByteArray &name, const QByteArray &here, const QString &by)
+    {
+        const Result<QString> target = linkTextAt(m_fd.get(), name);
+        if (!by.isEmpty())
+            return linkRefused(QFile::decodeName(here), by, target);
+        if (!target.ok())
+            return aboutFolder(here, target.error());
+        if (++m_hops > kMaxLinkHops)
+            return aboutFolder(here, Failure{ELOOP, systemError(ELOOP)});
+        const QByteArray to = QFile::encodeName(*target);
+        const QByteArrayList parts = to.split('/');
+        for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+            m_todo.push_front(*it);
+        return to.startsWith('/') ? restart() : FileResult{};
+    }
+
+    std::deque<QByteArray> m_todo;
+    Descriptor m_fd;
+    struct stat m_dir {
+    };
+    QString m_chain;
+    QByteArray m_walked; // the way so far, for messages
+    int m_hops = 0;
+};
+
+} // namespace
+
 Result<std::unique_ptr<Folder>> DiskFileAccess::openFolder(const QString &path)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
@@ -161,68 +257,12 @@ Result<std::unique_ptr<Folder>> DiskFileAccess::openFolder(const QString &path)
             return lastFailure();
         native = QByteArray(cwd.constData()) + '/' + native;
     }
-    // One name at a time from the root, each opened in the folder before
-    // it, so that what is checked is what is used.
-    std::deque<QByteArray> todo;
-    for (const QByteArray &part : native.split('/'))
-        todo.push_back(part);
-    Descriptor fd(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat dir {
-    };
-    if (!fd.valid() || ::fstat(fd.get(), &dir) != 0)
-        return lastFailure();
-    QString chain;     // who could have changed the way here
-    QByteArray walked; // the way so far, for messages
-    int hops = 0;
-    while (!todo.empty()) {
-        const QByteArray name = todo.front();
-        todo.pop_front();
-        if (name.isEmpty() || name == ".")
-            continue;
-        const QByteArray here = walked + '/' + name;
-        struct stat entry {
-        };
-        if (::fstatat(fd.get(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
-            return aboutFolder(here, lastFailure());
-        const QString by = chain.isEmpty() ? controller(dir, statusOf(entry)) : chain;
-        if (S_ISLNK(entry.st_mode)) {
-            const Result<QString> target = linkTextAt(fd.get(), name);
-            if (!by.isEmpty())
-                return linkRefused(QFile::decodeName(here), by, target);
-            if (!target.ok())
-                return aboutFolder(here, target.error());
-            if (++hops > kMaxLinkHops)
-                return aboutFolder(here, Failure{ELOOP, systemError(ELOOP)});
-            const QByteArray to = QFile::encodeName(*target);
-            const QByteArrayList parts = to.split('/');
-            for (auto it = parts.rbegin(); it != parts.rend(); ++it)
-                todo.push_front(*it);
-            if (to.startsWith('/')) {
-                fd.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-                if (!fd.valid() || ::fstat(fd.get(), &dir) != 0)
-                    return lastFailure();
-                walked.clear();
-            }
-            continue;
-        }
-        if (!S_ISDIR(entry.st_mode))
-            return aboutFolder(here, Failure{ENOTDIR, systemError(ENOTDIR)});
-        Descriptor next(
-            ::openat(fd.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!next.valid() && errno == EACCES) // may be passed through, not listed
-            next.reset(::openat(fd.get(), name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat now {
-        };
-        if (!next.valid() || ::fstat(next.get(), &now) != 0)
-            return aboutFolder(here, lastFailure());
-        if (now.st_dev != entry.st_dev || now.st_ino != entry.st_ino)
-            return aboutFolder(here, Failure{ESTALE, u"another folder took its place while it was opened"_s});
-        fd = std::move(next);
-        dir = now;
-        chain = by;
-        walked = here;
-    }
-    return std::unique_ptr<Folder>(std::make_unique<DiskFolder>(*this, path, std::move(fd), dir, chain));
+    Walk walk(native);
+    Result<Descriptor> fd = walk.run();
+    if (!fd.ok())
+        return fd.error();
+    return std::unique_ptr<Folder>(
+        std::make_unique<DiskFolder>(*this, path, std::move(*fd), walk.folder(), walk.chain()));
 }
 
 FileResult replaceFile(FileAccess &files, const QString &path, QByteArrayView data)

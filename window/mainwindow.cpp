@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +30,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -742,8 +744,14 @@ bool MainWindow::save()
         const Result<QByteArray> composed = composeConfig(content());
         if (!composed)
             return failed(composed.reason());
-        SaveOutcome saved = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath),
-                                           *composed, kMaxConfigBytes, m_diskStamp);
+        // A save may wait for another copy of the editor to finish its own.
+        auto saveOver = [&](const DiskStamp &expected) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+            return saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath), *composed,
+                                  kMaxConfigBytes, expected);
+        };
+        SaveOutcome saved = saveOver(m_diskStamp);
         // Another program's edits are overwritten only when the user says
         // so, and only the version the user was told about.
         while (saved.state == SaveState::Changed) {
@@ -753,8 +761,7 @@ bool MainWindow::save()
                     Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
                 != Answer::Yes)
                 return false;
-            saved = saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath), *composed,
-                                   kMaxConfigBytes, saved.stamp ? *saved.stamp : DiskStamp());
+            saved = saveOver(saved.stamp ? *saved.stamp : DiskStamp());
         }
         // The editor's own steps, even a failed save's, are no outside edit.
         if (saved.stamp)
