@@ -11,6 +11,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <map>
+#include <mutex>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/sysmacros.h>
@@ -20,11 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace vesk
 {
-
-struct DiskFileAccess::Held {
-    explicit Held(disk::Descriptor d) : fd(std::move(d)) {}
-    disk::Descriptor fd; // closing it lets go of the lock
-};
 
 namespace disk
 {
@@ -146,9 +143,8 @@ QString controller(const struct stat &dir, const FileStatus &entry)
     return others ? u"any account"_s : groupName(dir.st_gid);
 }
 
-DiskFolder::DiskFolder(DiskFileAccess &owner, QString path, Descriptor fd, const struct stat &self,
-                       QString pathController)
-    : Folder(std::move(path), statusOf(self), std::move(pathController)), m_owner(owner), m_fd(std::move(fd))
+DiskFolder::DiskFolder(QString path, Descriptor fd, const struct stat &self, QString pathController)
+    : Folder(std::move(path), statusOf(self), std::move(pathController)), m_fd(std::move(fd))
 {
 }
 
@@ -323,18 +319,37 @@ QString lockHolder(const FileStatus &folder)
     return {};
 }
 
+// A held lock: closing the descriptor lets go of it.
+struct Held {
+    Descriptor fd;
+};
+
+// The locks this process holds, by folder. One it already holds is shared:
+// flock() would make a second one wait for the first.
+struct HeldLocks {
+    std::mutex mutex;
+    std::map<std::pair<quint64, quint64>, std::weak_ptr<Held>> byFolder;
+};
+
+HeldLocks &heldLocks()
+{
+    static HeldLocks held;
+    return held;
+}
+
 } // namespace
 
 Result<FolderLock> DiskFolder::lock(int waitMs)
 {
-    // A lock this process already holds is shared: flock() would make a
-    // second one wait for the first.
-    auto &held = m_owner.heldLocks();
+    HeldLocks &held = heldLocks();
     const std::pair key{self().device, self().inode};
-    if (auto it = held.find(key); it != held.end()) {
-        if (auto h = it->second.lock())
-            return FolderLock(h);
-        held.erase(it);
+    {
+        const std::lock_guard guard(held.mutex);
+        if (auto it = held.byFolder.find(key); it != held.byFolder.end()) {
+            if (auto h = it->second.lock())
+                return FolderLock(h);
+            held.byFolder.erase(it);
+        }
     }
     // A description of its own: the lock belongs to it, not to the folder's.
     Descriptor fd(::openat(m_fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -358,8 +373,9 @@ Result<FolderLock> DiskFolder::lock(int waitMs)
         }
         QThread::msleep(ulong(pause));
     }
-    auto h = std::make_shared<DiskFileAccess::Held>(std::move(fd));
-    held[key] = h;
+    auto h = std::make_shared<Held>(Held{std::move(fd)});
+    const std::lock_guard guard(held.mutex);
+    held.byFolder[key] = h;
     return FolderLock(h);
 }
 

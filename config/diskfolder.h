@@ -68,8 +68,7 @@ QString controller(const struct stat &dir, const FileStatus &entry);
 class DiskFolder final : public Folder
 {
 public:
-    DiskFolder(DiskFileAccess &owner, QString path, Descriptor fd, const struct stat &self,
-               QString pathController);
+    DiskFolder(QString path, Descriptor fd, const struct stat &self, QString pathController);
 
     FileStatus status(const QString &name) override;
     ReadResult read(const QString &name, qint64 maxBytes) override;
@@ -88,7 +87,6 @@ public:
     int descriptor() const override { return m_fd.get(); }
 
 private:
-    DiskFileAccess &m_owner;
     Descriptor m_fd;
 };
 

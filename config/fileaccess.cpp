@@ -2,6 +2,7 @@
 
 #include "config/diskfolder.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -27,7 +28,10 @@ Failure linkRefused(const QString &link, const QString &by, const Result<QString
     const QString text =
         u"%1 is a symbolic link in a folder that %2 can change, so it is not followed for %3: "
         "%2 could make it lead to any file %3 may write."_s.arg(link, by, me);
-    const QString byPath = target.ok() ? u"open the file it leads to by its own path (%1)"_s.arg(*target)
+    QString where;
+    if (target.ok())
+        where = target->startsWith(u'/') ? *target : QDir::cleanPath(splitPath(link).first + u'/' + *target);
+    const QString byPath = target.ok() ? u"open the file it leads to by its own path (%1)"_s.arg(where)
                                        : u"open the file it leads to by its own path"_s;
     const bool oneAccount = !by.startsWith(u"the group "_s) && by != u"any account"_s;
     return Failure{ELOOP,
@@ -122,9 +126,6 @@ ReadResult FileAccess::read(const QString &path, qint64 maxBytes)
         return place.error();
     return place->folder->read(place->name, maxBytes);
 }
-
-DiskFileAccess::DiskFileAccess() = default;
-DiskFileAccess::~DiskFileAccess() = default;
 
 namespace
 {
@@ -262,7 +263,7 @@ Result<std::unique_ptr<Folder>> DiskFileAccess::openFolder(const QString &path)
     if (!fd.ok())
         return fd.error();
     return std::unique_ptr<Folder>(
-        std::make_unique<DiskFolder>(*this, path, std::move(*fd), walk.folder(), walk.chain()));
+        std::make_unique<DiskFolder>(path, std::move(*fd), walk.folder(), walk.chain()));
 }
 
 FileResult replaceFile(FileAccess &files, const QString &path, QByteArrayView data)

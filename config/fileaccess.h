@@ -7,7 +7,6 @@
 
 #include "config/result.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -225,16 +224,7 @@ public:
 class DiskFileAccess : public FileAccess
 {
 public:
-    DiskFileAccess();
-    ~DiskFileAccess() override;
     Result<std::unique_ptr<Folder>> openFolder(const QString &path) override;
-
-    // Locks this process holds, by folder; shared by every save that asks.
-    struct Held;
-    std::map<std::pair<quint64, quint64>, std::weak_ptr<Held>> &heldLocks() { return m_held; }
-
-private:
-    std::map<std::pair<quint64, quint64>, std::weak_ptr<Held>> m_held;
 };
 
 // Replaces the file at path (or, for a link of the user's own, the file it
