@@ -7,9 +7,9 @@
 
 #include "bench/benchtoolkit.h"
 #include "bench/configgen.h"
-#include "config/configfile.h"
-#include "config/fileaccess.h"
-#include "config/safesave.h"
+#include "config/configwriter.h"
+#include "store/fileaccess.h"
+#include "store/safesave.h"
 #include "window/mainwindow.h"
 #include "window/tabcontrol.h"
 

@@ -4,7 +4,7 @@
 // prompts answered at once (OK, or No to a question) but counted, so a
 // benchmark can tell that nothing went wrong.
 
-#include "config/fileaccess.h"
+#include "store/fileaccess.h"
 #include "toolkit/toolkit.h"
 
 #include <QString>

@@ -24,20 +24,20 @@ bool addNewCategory(Toolkit &toolkit, CategoryList &list)
         c.name = toolkit.inputBox(u"Category Name:"_s, u"New Category"_s, typed);
         if (c.name.isEmpty())
             return false;
-        const QString problem = Category{c.name, QString()}.problem();
-        if (problem.isEmpty())
+        const Result<void> fits = Category{c.name, QString()}.check();
+        if (fits)
             break;
-        showCategoryProblem(toolkit, problem);
+        showCategoryProblem(toolkit, fits.reason());
         typed = c.name;
     }
     for (QString typed = u"/file/"_s;;) {
         c.image = toolkit.inputBox(u"Image file:"_s, u"New Category"_s, typed);
         if (c.image.isEmpty())
             return false;
-        const QString problem = c.problem();
-        if (problem.isEmpty())
+        const Result<void> fits = c.check();
+        if (fits)
             break;
-        showCategoryProblem(toolkit, problem);
+        showCategoryProblem(toolkit, fits.reason());
         typed = c.image;
     }
     list.add(std::move(c));

@@ -117,9 +117,9 @@ void CategoryDialog::editCategory()
 {
     Category edited{m_name->text(), m_image->text()};
     // Refused: the dialog stays open with what was typed.
-    if (const QString problem = edited.problem(); !problem.isEmpty()) {
-        showCategoryProblem(m_toolkit, problem);
-        (Category{edited.name, QString()}.problem().isEmpty() ? m_image : m_name)->setFocus();
+    if (const Result<void> fits = edited.check(); !fits) {
+        showCategoryProblem(m_toolkit, fits.reason());
+        (Category{edited.name, QString()}.check() ? m_image : m_name)->setFocus();
         return;
     }
     m_list.replace(m_row, std::move(edited));

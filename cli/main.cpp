@@ -1,7 +1,7 @@
 #include "cli/commands.h"
-#include "config/appfolder.h"
-#include "config/fileaccess.h"
 #include "config/textcodec.h"
+#include "document/appfolder.h"
+#include "store/fileaccess.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

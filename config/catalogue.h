@@ -3,19 +3,47 @@
 #include <QString>
 #include <QStringView>
 
-#include <array>
 #include <span>
 
 namespace vesk
 {
 
-// The six tabs that carry setting rows.
-enum class Tab { AllowOptions, DisplayOptions, NumberOptions, Times, FilesDirectories, Misc };
+// The main window's pages, in the order of its tab strip. The order is
+// stated here alone: the window, Find Setting, the Tab key and veskcfg all
+// take it from this list.
+enum class Page {
+    AllowOptions,
+    DisplayOptions,
+    NumberOptions,
+    Times,
+    FilesDirectories,
+    Categories,
+    Misc,
+    Raw,
+    About
+};
+inline constexpr int kPageCount = int(Page::About) + 1;
 
+// What a setting's value is, as far as its help text tells. Only what the
+// help text states is checked: the tracker itself may accept more, so an
+// unknown setting is free text and never refused.
+enum class ValueKind { Text, Flag, Number, Seconds, Minutes, Folder, File, Url };
+
+struct ValueRule {
+    ValueKind kind = ValueKind::Text;
+    qint64 min = 0; // Number, Seconds, Minutes
+    qint64 max = 0;
+};
+
+// Everything about one setting, declared once: the window builds its row
+// from it, the reader and writer take its key, the checks its rule.
 struct Setting {
     int slot;
     QString key;     // as the writer writes it
     QString caption; // text of the caption label
+    Page page;       // the page that shows it
+    int row;         // its row there, top to bottom (Display Options: the left column first)
+    ValueRule rule;  // what its help text says its value is
     QString help;    // help line text, shown after "key - "
 };
 
@@ -45,14 +73,18 @@ const QString &categoryKey();
 // slot without a setting.
 QString helpEntry(int slot);
 
-// Slots of one tab in their on-screen row order (top to bottom; on
-// Display Options the left column first, then the right column). Every
-// setting is on exactly one tab.
-std::span<const int> tabRows(Tab tab);
-// The tab that shows a slot's setting; the slot must hold one.
-Tab tabOf(int slot);
-// The caption of a tab in the window's strip.
-QString tabCaption(Tab tab);
+// The caption of a page in the window's strip.
+QString pageCaption(Page page);
+// Whether the page shows settings (six of the nine do).
+bool holdsSettings(Page page);
+// The slots a page shows, in row order; none for the other pages.
+std::span<const int> rowsOf(Page page);
+// The page that shows a slot's setting; the slot must hold one.
+Page pageOf(int slot);
+// Every setting slot as the pages show them: page by page along the strip,
+// down each page's rows. Find Setting searches in this order, and the Tab
+// key walks the settings in it.
+std::span<const int> slotsInStripOrder();
 
 // One entry of the reader's recognition list, in the order the keys are tried.
 struct ReaderKey {

@@ -100,17 +100,20 @@ void sortCategories(std::vector<Category> &items)
     items = std::move(sorted);
 }
 
-QString Category::problem() const
+Result<void> Category::check() const
 {
     const auto hasBreak = [](const QString &t) { return t.contains(u'\r') || t.contains(u'\n'); };
     if (name.contains(u'|') || hasBreak(name))
-        return QStringLiteral(
-            "A category name cannot contain \"|\" or a line break: the cfg file keeps the name "
-            "and the image file on one line, separated by \"|\". Please type the name without it.");
+        return Failure::of(
+            Fault::BadValue,
+            QStringLiteral("A category name cannot contain \"|\" or a line break: the cfg file "
+                           "keeps the name and the image file on one line, separated by \"|\". "
+                           "Please type the name without it."));
     if (hasBreak(image))
-        return QStringLiteral(
-            "An image file name cannot contain a line break: the cfg file keeps the name and the "
-            "image file on one line.");
+        return Failure::of(
+            Fault::BadValue,
+            QStringLiteral("An image file name cannot contain a line break: the cfg file keeps the "
+                           "name and the image file on one line."));
     return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -20,10 +22,10 @@ struct Category {
     // The value of a category line: name, "|", image.
     QString value() const;
 
-    // Why this category cannot be stored as a line of the file, or empty
-    // when it can: the file cuts a name at its first "|" when it is read
-    // again, and a line break in either part would split the line.
-    QString problem() const;
+    // Whether this category can be stored as a line of the file: the file
+    // cuts a name at its first "|" when it is read again, and a line break
+    // in either part would split the line.
+    Result<void> check() const;
 
     // Splits a category line's value at its first "|"; nullopt when it has none.
     static std::optional<Category> fromValue(QStringView value);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/result.h"
-
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -9,18 +9,16 @@
 namespace vesk
 {
 
-class FileAccess;
-
 inline const char kLocationFileName[] = "veskfrontend.ini";
 inline const char kDefaultConfigName[] = "vesk.cfg";
 
-// The configuration path recorded in the location file: its first line less
-// the first five characters ("Path="). Nothing when the file cannot be read,
-// is empty, its first line is shorter than five characters, or the path is
-// longer than any the system can open.
-std::optional<QString> readLocationFile(FileAccess &files, const QString &locationFile);
+// The configuration path a location file's bytes record: its first line
+// less the first five characters ("Path="). Nothing when the first line is
+// shorter than five characters, or the path longer than any the system can
+// open.
+std::optional<QString> locationIn(QByteArrayView bytes);
 
-// Replaces the location file with the single line "Path=" + configPath.
-FileResult writeLocationFile(FileAccess &files, const QString &locationFile, const QString &configPath);
+// A location file recording configPath: the single line "Path=" + configPath.
+QByteArray locationFileBytes(const QString &configPath);
 
 } // namespace vesk

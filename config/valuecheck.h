@@ -1,21 +1,13 @@
 #pragma once
 
+#include "base/result.h"
+#include "config/catalogue.h"
+
 #include <QString>
 #include <QStringView>
 
 namespace vesk
 {
-
-// What a setting's value is, as far as its help text tells. Only what the
-// help text states is checked: the tracker itself may accept more, so an
-// unknown setting is free text and never refused.
-enum class ValueKind { Text, Flag, Number, Seconds, Minutes, Folder, File, Url };
-
-struct ValueRule {
-    ValueKind kind = ValueKind::Text;
-    qint64 min = 0; // Number, Seconds, Minutes
-    qint64 max = 0;
-};
 
 // The rule of a slot; free text for slot 37 and anything outside 0..72.
 ValueRule ruleOf(int slot);
@@ -29,8 +21,8 @@ QString kindName(ValueKind kind);
 // The kind with its range where it has one: "number 1-65535".
 QString ruleText(int slot);
 
-// Why the value does not fit the slot's kind, or empty when it does. An
-// empty value is never a problem: it leaves the setting out of the file.
-QString valueProblem(int slot, QStringView value);
+// Whether the value fits the slot's rule (Fault::BadValue, saying why, when
+// not). An empty value always fits: it leaves the setting out of the file.
+Result<void> checkValue(int slot, QStringView value);
 
 } // namespace vesk

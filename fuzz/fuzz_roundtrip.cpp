@@ -23,7 +23,7 @@
 
 #include "config/catalogue.h"
 #include "config/category.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
 #include "config/textcodec.h"
 
 #include <QByteArray>

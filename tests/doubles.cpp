@@ -98,14 +98,14 @@ public:
           m_real(std::move(real))
     {
     }
-    FileStatus status(const QString &name) override
+    Result<FileStatus> status(const QString &name) override
     {
-        FileStatus failed;
-        if (auto failure = m_owner.fault(Op::Status, pathOf(name))) {
-            failed.error = failure->reason();
-            return failed;
-        }
-        return aged(m_real->status(name));
+        if (auto failure = m_owner.fault(Op::Status, pathOf(name)))
+            return failure->error();
+        Result<FileStatus> s = m_real->status(name);
+        if (s.ok())
+            *s = aged(*s);
+        return s;
     }
     ReadResult read(const QString &name, qint64 maxBytes) override
     {

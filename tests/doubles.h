@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/fileaccess.h"
+#include "store/fileaccess.h"
 #include "toolkit/toolkit.h"
 
 #include <QString>

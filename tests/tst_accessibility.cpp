@@ -44,7 +44,7 @@ private slots:
             QLineEdit *box = s.w.valueBox(st.slot);
             QCOMPARE(accessibleText(box, QAccessible::Name), st.caption);
             QString heading;
-            if (catalogue::tabOf(st.slot) == Tab::DisplayOptions)
+            if (catalogue::pageOf(st.slot) == Page::DisplayOptions)
                 heading = st.slot == 65                    ? u"All Pages: "_s
                           : st.slot == 10 || st.slot == 44 ? u"Stats Page: "_s
                                                            : u"Index Page: "_s;
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(accessibleText(d->cancelButton(), QAccessible::Name), QStringLiteral("Cancel"));
         d->cancel();
 
-        ReviewChangesDialog *r = reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content());
+        ReviewChangesDialog *r = reviewChanges(s.w, s.w.document(), s.w.content());
         QCOMPARE(accessibleText(r, QAccessible::Name), QStringLiteral("Review Changes"));
         QCOMPARE(accessibleText(r->view(), QAccessible::Name), QStringLiteral("Changes"));
         QCOMPARE(accessibleText(r->closeButton(), QAccessible::Name), QStringLiteral("Close"));
@@ -176,7 +176,7 @@ private slots:
                         return true;
             return false;
         };
-        const QString flagProblem = valueProblem(28, u"yes");
+        const QString flagProblem = checkValue(28, u"yes").reason();
         QVERIFY(!flagProblem.isEmpty());
         QVERIFY(marked(28));
         QVERIFY(!marked(27));
@@ -189,7 +189,7 @@ private slots:
         port->setFocus();
         port->selectAll();
         QTest::keyClicks(port, u"70000"_s);
-        const QString why = u"Problem: "_s + valueProblem(27, u"70000");
+        const QString why = u"Problem: "_s + checkValue(27, u"70000").reason();
         QVERIFY(marked(27));
         QCOMPARE(accessibleText(port, QAccessible::Description), why + u".\n"_s + catalogue::helpEntry(27));
         QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
@@ -200,8 +200,8 @@ private slots:
         QTest::mouseMove(icon);
         QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
 
-        const QString note = reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content())->noteLabel()->text();
-        QVERIFY2(note.contains(u"\nPort (port): "_s + valueProblem(27, u"70000")), qPrintable(note));
+        const QString note = reviewChanges(s.w, s.w.document(), s.w.content())->noteLabel()->text();
+        QVERIFY2(note.contains(u"\nPort (port): "_s + checkValue(27, u"70000").reason()), qPrintable(note));
         QVERIFY2(note.contains(u"\nDebug (vesk_debug): "_s + flagProblem), qPrintable(note));
         s.w.findChild<ReviewChangesDialog *>()->reject();
 
@@ -212,10 +212,7 @@ private slots:
         QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27));
         s.w.valueBox(28)->clear(); // empty is never a problem
         QVERIFY(!marked(28));
-        QVERIFY(!reviewChanges(s.w, s.tk.files(), s.cfg(), s.w.content())
-                     ->noteLabel()
-                     ->text()
-                     .contains(u"fit"_s));
+        QVERIFY(!reviewChanges(s.w, s.w.document(), s.w.content())->noteLabel()->text().contains(u"fit"_s));
     }
 
     void editMenuFollowsFileWithKeysForEveryCommand()

@@ -1,7 +1,7 @@
 // Where the editor keeps its location file and default configuration: beside
 // a portable copy, in the per-user folder for an installed copy or one whose
 // folder cannot be written, and what happens when that file cannot be written.
-#include "config/appfolder.h"
+#include "document/appfolder.h"
 #include "doubles.h"
 #include "toolkit/appicon.h"
 #include "toolkit/qttoolkit.h"

@@ -4,7 +4,7 @@
 
 #include "bench/configgen.h"
 #include "config/categorylist.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
 #include "windowfixture.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // holding across all its tables.
 
 #include "config/catalogue.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
 
 #include <QTest>
 
@@ -49,10 +49,10 @@ void TstCatalogue::everySlotButTheEmptyOneHoldsOneSetting()
 void TstCatalogue::everySettingIsOnExactlyOneTab()
 {
     std::multiset<int> placed;
-    for (Tab tab : {Tab::AllowOptions, Tab::DisplayOptions, Tab::NumberOptions, Tab::Times,
-                    Tab::FilesDirectories, Tab::Misc}) {
-        QVERIFY(!catalogue::tabRows(tab).empty());
-        for (int slot : catalogue::tabRows(tab)) {
+    for (Page tab : {Page::AllowOptions, Page::DisplayOptions, Page::NumberOptions, Page::Times,
+                     Page::FilesDirectories, Page::Misc}) {
+        QVERIFY(!catalogue::rowsOf(tab).empty());
+        for (int slot : catalogue::rowsOf(tab)) {
             QVERIFY2(catalogue::setting(slot), qPrintable(QString::number(slot)));
             placed.insert(slot);
         }

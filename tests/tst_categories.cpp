@@ -196,8 +196,9 @@ private slots:
         start(kThree);
         const QStringList before = items();
         const Category typed{name, image};
-        const bool badName = !Category{name, QString()}.problem().isEmpty();
-        const QString refusal = message(u"Invalid category"_s, typed.problem(), Buttons::Ok, Icon::Critical);
+        const bool badName = !Category{name, QString()}.check();
+        const QString refusal =
+            message(u"Invalid category"_s, typed.check().reason(), Buttons::Ok, Icon::Critical);
         if (edit) {
             doubleClickRow(0);
             // Pasted text: the boxes keep to one line, a break becomes a space.

@@ -3,10 +3,10 @@
 // the folder as they were. Needs the right to mount; without it the suite
 // says why it skipped.
 
-#include "config/configfile.h"
-#include "config/fileaccess.h"
-#include "config/safesave.h"
+#include "config/configwriter.h"
 #include "doubles.h"
+#include "store/fileaccess.h"
+#include "store/safesave.h"
 #include "window/mainwindow.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // last saved.
 #include "windowfixture.h"
 
-#include "config/diskstamp.h"
+#include "store/diskstamp.h"
 
 #include <QFile>
 
@@ -268,7 +268,7 @@ private slots:
         writeBytes(path, "abc");
         QVERIFY(changedOnDisk(files, path, none));
         const DiskStamp there = DiskStamp::take(files, path);
-        QCOMPARE(there, DiskStamp::of(files.status(path), QByteArrayView("abc")));
+        QCOMPARE(there, DiskStamp::of(*files.status(path), QByteArrayView("abc")));
         QVERIFY(!changedOnDisk(files, path, there));
         // A file that cannot be read now is no longer known to hold what it did.
         FaultyFiles faulty;
@@ -297,12 +297,12 @@ private slots:
         QVERIFY(!changedOnDisk(files, path, stamp));
         // A rewrite that keeps size and modification time, to the
         // nanosecond, moves the change time.
-        const qint64 mtime = DiskFileAccess().status(path).modifiedNs;
+        const qint64 mtime = DiskFileAccess().status(path)->modifiedNs;
         writeBytes(path, "abd");
         const timespec times[2] = {{0, UTIME_OMIT},
                                    {time_t(mtime / 1'000'000'000), long(mtime % 1'000'000'000)}};
         QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-        QCOMPARE(DiskFileAccess().status(path).modifiedNs, mtime);
+        QCOMPARE(DiskFileAccess().status(path)->modifiedNs, mtime);
         QVERIFY(changedOnDisk(files, path, stamp));
         // Another file moved in under the name.
         const DiskStamp rewritten = DiskStamp::take(files, path);
@@ -310,7 +310,7 @@ private slots:
         writeBytes(other, "abd");
         QVERIFY(QFile::remove(path));
         QVERIFY(QFile::rename(other, path));
-        const FileStatus moved = files.status(path);
+        const FileStatus moved = *files.status(path);
         QVERIFY(moved.inode != rewritten.inode);
         QVERIFY(changedOnDisk(files, path, rewritten));
     }

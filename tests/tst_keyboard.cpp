@@ -4,7 +4,7 @@
 
 #include "categories/categorydialog.h"
 #include "config/catalogue.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
 #include "windowfixture.h"
 
 #include "window/rawlinesview.h"
@@ -74,7 +74,7 @@ private slots:
             press(Qt::Key_Right);
         QCOMPARE(s->w.tabs()->currentIndex(), int(Page::Times));
         press(Qt::Key_Tab);
-        const int first = catalogue::tabRows(Tab::Times)[0];
+        const int first = catalogue::rowsOf(Page::Times)[0];
         QCOMPARE(focused(), s->w.valueBox(first));
         QCOMPARE(s->w.tabs()->currentIndex(), int(Page::Times));
         QCOMPARE(s->w.helpLine()->text(), catalogue::helpEntry(first));
@@ -144,7 +144,7 @@ private slots:
         QCOMPARE(s->w.tabs()->currentIndex(), page);
         QWidget *expected = page == int(Page::About)
                                 ? static_cast<QWidget *>(s->w.tabs()->tabBar())
-                                : s->w.valueBox(catalogue::tabRows(Tab::DisplayOptions)[0]);
+                                : s->w.valueBox(catalogue::rowsOf(Page::DisplayOptions)[0]);
         QCOMPARE(focused(), expected);
         // And back, also from inside the Raw text, which keeps Tab to move on.
         s->w.tabs()->setCurrentIndex(int(Page::Raw));

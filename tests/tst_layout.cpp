@@ -22,8 +22,8 @@ namespace
 {
 
 // The setting tabs in strip order.
-constexpr Tab kSettingTabs[] = {Tab::AllowOptions, Tab::DisplayOptions,   Tab::NumberOptions,
-                                Tab::Times,        Tab::FilesDirectories, Tab::Misc};
+constexpr Page kSettingTabs[] = {Page::AllowOptions, Page::DisplayOptions,   Page::NumberOptions,
+                                 Page::Times,        Page::FilesDirectories, Page::Misc};
 
 const QString kYesNo = u"For all yes or no options, 1 = yes and 0 = no"_s;
 
@@ -69,8 +69,8 @@ private slots:
         const Twips tw(s->w.logicalDpiX());
         TabControl *tabs = s->w.tabs();
         int lastPage = -1;
-        for (Tab tab : kSettingTabs) {
-            const auto rows = catalogue::tabRows(tab);
+        for (Page tab : kSettingTabs) {
+            const auto rows = catalogue::rowsOf(tab);
             const int page = tabs->indexOfPageHolding(s->w.valueBox(rows[0]));
             QVERIFY(page > lastPage);
             lastPage = page;
@@ -272,7 +272,7 @@ private slots:
         const Twips tw(s->w.logicalDpiX());
         QCOMPARE(s->w.windowTitle(), u"VESK Front End"_s);
         QCOMPARE(s->w.centralWidget()->size(), QSize(tw.px(8850), tw.px(8040)));
-        QCOMPARE(QApplication::focusWidget(), s->w.valueBox(catalogue::tabRows(kSettingTabs[0])[0]));
+        QCOMPARE(QApplication::focusWidget(), s->w.valueBox(catalogue::rowsOf(kSettingTabs[0])[0]));
         const QPoint off = s->w.frameGeometry().center() - s->w.screen()->availableGeometry().center();
         QVERIFY2(off.manhattanLength() <= 2, qPrintable(u"%1,%2"_s.arg(off.x()).arg(off.y())));
     }
@@ -282,10 +282,10 @@ private slots:
     void tabKeyWalk()
     {
         QStringList expected;
-        for (Tab tab : kSettingTabs) {
-            if (tab == Tab::Misc) // after the Categories page
+        for (Page tab : kSettingTabs) {
+            if (tab == Page::Misc) // after the Categories page
                 expected << u"List1"_s << u"bAddCat"_s;
-            for (int slot : catalogue::tabRows(tab))
+            for (int slot : catalogue::rowsOf(tab))
                 expected << u"vesk_%1"_s.arg(slot);
         }
         expected << u"Text1"_s << u"bSave"_s << u"bQuit"_s << u"SSTab1_tabs"_s;

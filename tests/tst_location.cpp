@@ -2,6 +2,7 @@
 // the exact form written.
 
 #include "config/locationfile.h"
+#include "document/location.h"
 #include "doubles.h"
 
 #include <QDir>
@@ -114,7 +115,7 @@ void TstLocation::pathWithNulNamesNoFile()
     const ReadResult r = files.read(*path, 1024);
     QVERIFY(!r.ok());
     QVERIFY(!r.reason().isEmpty());
-    QVERIFY(!files.status(*path).exists);
+    QVERIFY(!files.status(*path)->exists);
 }
 
 void TstLocation::writtenForm_data()

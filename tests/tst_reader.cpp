@@ -1,7 +1,7 @@
 // Reading a configuration file: line ends, the value of a line, which line
 // goes where, and how the file's bytes become text.
 
-#include "config/configfile.h"
+#include "config/configwriter.h"
 #include "config/textcodec.h"
 
 #include <QRandomGenerator>

@@ -3,7 +3,7 @@
 // Also the category order and the category list's operations.
 
 #include "config/categorylist.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>

@@ -3,9 +3,9 @@
 // the situations a real disk puts before a save: links, owners, access
 // lists, names that cannot be, a crash at any moment.
 
-#include "config/configfile.h"
-#include "config/safesave.h"
+#include "config/configwriter.h"
 #include "doubles.h"
+#include "store/safesave.h"
 
 #include <QDir>
 #include <QFile>

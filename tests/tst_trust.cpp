@@ -2,9 +2,10 @@
 // folder another account owns, links and folders swapped at the worst
 // moment, several writers at once, and what a crash left behind.
 
-#include "config/configfile.h"
-#include "config/safesave.h"
+#include "config/configwriter.h"
 #include "doubles.h"
+#include "store/diskstore.h"
+#include "store/safesave.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -186,7 +187,7 @@ void TstTrust::linksInAnotherAccountsFolder()
     DiskFileAccess files;
     const QString cfg = m_home + u'/' + path;
     const QString why = u"is a symbolic link in a folder that vesktest can change"_s;
-    const Result<ConfigFile> read = readConfigFile(files, cfg);
+    const Result<StoredFile> read = DiskStore(files, cfg).read();
     QVERIFY(!read.ok());
     QVERIFY2(read.reason().contains(why), qPrintable(read.reason()));
     const SaveOutcome saved = saveWithBackup(files, cfg, backupPathFor(cfg), kNew, kMaxConfigBytes);
@@ -263,7 +264,7 @@ void TstTrust::stampIsOfTheFileRead()
         }
         read = read || entry == u"read "_s + a;
     };
-    const Result<ConfigFile> loaded = readConfigFile(files, cfg);
+    const Result<StoredFile> loaded = DiskStore(files, cfg).read();
     QVERIFY(loaded.ok());
     const SaveOutcome saved =
         saveWithBackup(files, cfg, backupPathFor(cfg), kNew, kMaxConfigBytes, loaded->stamp);
@@ -294,7 +295,7 @@ void TstTrust::typeIsCheckedBeforeOpening()
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     QVERIFY(watch >= 0 && ::inotify_add_watch(watch, native.constData(), IN_OPEN) >= 0);
     DiskFileAccess files;
-    const Result<ConfigFile> read = readConfigFile(files, cfg);
+    const Result<StoredFile> read = DiskStore(files, cfg).read();
     QVERIFY(!read.ok());
     QCOMPARE(read.reason(), u"not a regular file"_s);
     char events[4096];
@@ -367,7 +368,7 @@ void TstTrust::outsideWriterAtTheLastMoment()
     writeBytes(cfg, kOld);
     writeBytes(backup, kOlder);
     FaultyFiles files;
-    const Result<ConfigFile> loaded = readConfigFile(files, cfg);
+    const Result<StoredFile> loaded = DiskStore(files, cfg).read();
     QVERIFY(loaded.ok());
     const QByteArray theirs = "port = 5555\r\n";
     files.beforeEach = [&](const QString &entry) {
@@ -464,7 +465,7 @@ void TstTrust::tornRewrite()
                QCryptographicHash::hash(written, QCryptographicHash::Sha256).toHex() + '\n');
 
     DiskFileAccess files;
-    const Result<ConfigFile> loaded = readConfigFile(files, cfg);
+    const Result<StoredFile> loaded = DiskStore(files, cfg).read();
     QVERIFY(loaded.ok());
     QCOMPARE(loaded->torn, torn);
     QCOMPARE(QFileInfo::exists(cfg + u".rewriting"_s), torn);

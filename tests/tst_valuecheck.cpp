@@ -111,8 +111,9 @@ void TstValueCheck::values()
     QFETCH(bool, fits);
     const int slot = slotOf(key);
     QVERIFY(slot >= 0);
-    const QString problem = valueProblem(slot, value);
-    QVERIFY2(problem.isEmpty() == fits, qPrintable(problem.isEmpty() ? u"accepted"_s : problem));
+    const Result<void> checked = checkValue(slot, value);
+    QVERIFY2(checked.ok() == fits, qPrintable(checked.ok() ? u"accepted"_s : checked.reason()));
+    QVERIFY(checked.ok() || checked.fault() == Fault::BadValue);
 }
 
 QTEST_GUILESS_MAIN(TstValueCheck)

@@ -2,7 +2,8 @@
 // typed, the misc block, encodings and the backup's name.
 
 #include "config/categorylist.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
+#include "store/safesave.h"
 
 #include <QTest>
 

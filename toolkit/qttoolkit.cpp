@@ -1,6 +1,6 @@
 #include "toolkit/qttoolkit.h"
 
-#include "config/appfolder.h"
+#include "document/appfolder.h"
 #include "toolkit/singleline.h"
 
 #include <QApplication>

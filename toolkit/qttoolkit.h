@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/appfolder.h"
-#include "config/fileaccess.h"
+#include "document/appfolder.h"
+#include "store/fileaccess.h"
 #include "toolkit/toolkit.h"
 
 #include <optional>

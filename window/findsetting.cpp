@@ -3,7 +3,6 @@
 #include "config/catalogue.h"
 #include "toolkit/toolkit.h"
 #include "window/mainwindow.h"
-#include "window/pages.h"
 #include "window/tabcontrol.h"
 
 #include <QLabel>
@@ -22,7 +21,7 @@ FindSetting::FindSetting(Toolkit &toolkit, MainWindow &window)
 
 std::span<const int> FindSetting::searchOrder()
 {
-    return slotsInStripOrder();
+    return catalogue::slotsInStripOrder();
 }
 
 bool FindSetting::matches(int slot, const QString &text)

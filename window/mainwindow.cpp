@@ -4,15 +4,14 @@
 #include "categories/categorydialog.h"
 #include "config/catalogue.h"
 #include "config/categorylist.h"
-#include "config/configfile.h"
-#include "config/fileaccess.h"
+#include "config/configwriter.h"
 #include "config/locationfile.h"
-#include "config/safesave.h"
+#include "document/configdocument.h"
+#include "document/location.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
 #include "window/findsetting.h"
-#include "window/pages.h"
 #include "window/rawtext.h"
 #include "window/reviewchanges.h"
 #include "window/tabcontrol.h"
@@ -61,24 +60,24 @@ constexpr int kBoxHeight = 375;
 constexpr int kCaptionHeight = 255;
 
 struct SettingPage {
-    Tab tab;
+    Page page;
     Grid grid;
 };
 
 constexpr SettingPage kSettingPages[] = {
-    {Tab::AllowOptions, {120, 1815, 1920, 2175, 480}},
-    {Tab::DisplayOptions, {120, 1815, 1920, 2175, 840}},
-    {Tab::NumberOptions, {120, 1815, 1920, 2175, 480}},
-    {Tab::Times, {120, 1815, 2040, 2175, 600}},
-    {Tab::FilesDirectories, {120, 1575, 1680, 6375, 480}},
-    {Tab::Misc, {120, 1815, 1920, 2175, 480}},
+    {Page::AllowOptions, {120, 1815, 1920, 2175, 480}},
+    {Page::DisplayOptions, {120, 1815, 1920, 2175, 840}},
+    {Page::NumberOptions, {120, 1815, 1920, 2175, 480}},
+    {Page::Times, {120, 1815, 2040, 2175, 600}},
+    {Page::FilesDirectories, {120, 1575, 1680, 6375, 480}},
+    {Page::Misc, {120, 1815, 1920, 2175, 480}},
 };
 
 // The setting page shown on a page of the strip, or nullptr.
 const SettingPage *settingPageAt(int page)
 {
     for (const SettingPage &sp : kSettingPages)
-        if (int(pageOf(sp.tab)) == page)
+        if (int(sp.page) == page)
             return &sp;
     return nullptr;
 }
@@ -96,7 +95,8 @@ constexpr char16_t kDisplayLeftHeading[] = u"Index Page";
 } // namespace
 
 MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
-    : QMainWindow(parent), m_toolkit(toolkit), m_categories(new CategoryList(this))
+    : QMainWindow(parent), m_toolkit(toolkit), m_document(std::make_unique<ConfigDocument>(toolkit.files())),
+      m_categories(new CategoryList(this))
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"VESK Front End"_s);
@@ -203,19 +203,12 @@ void MainWindow::buildSettingPages()
     const Twips tw(logicalDpiX());
     // Pages in strip order; the setting pages are filled here, the others
     // by buildOtherPages().
-    // Object names as the pages have always had; setting pages take their
-    // captions from the catalogue.
+    // Object names as the pages have always had; captions from the catalogue.
     const char *const objectNames[kPageCount] = {
         "AllowOptions", "DisplayOptions", "NumberOptions", "Times", "FilesDirectories",
         "Categories",   "MiscOptions",    "Raw",           "About"};
-    for (int p = 0; p < kPageCount; ++p) {
-        const SettingPage *sp = settingPageAt(p);
-        const QString caption = sp                            ? catalogue::tabCaption(sp->tab)
-                                : Page(p) == Page::Categories ? u"Categories"_s
-                                : Page(p) == Page::Raw        ? u"Raw"_s
-                                                              : u"About"_s;
-        m_tabs->addPage(caption, QString::fromLatin1(objectNames[p]));
-    }
+    for (int p = 0; p < kPageCount; ++p)
+        m_tabs->addPage(catalogue::pageCaption(Page(p)), QString::fromLatin1(objectNames[p]));
 
     auto addRow = [&](QWidget *page, int slot, const Grid &g, int top) {
         const Setting *s = catalogue::setting(slot);
@@ -253,9 +246,9 @@ void MainWindow::buildSettingPages()
         box->setAccessibleDescription(QString::fromUtf16(heading) + u": "_s + box->accessibleDescription());
     };
     for (const SettingPage &sp : kSettingPages) {
-        QWidget *page = this->page(pageOf(sp.tab));
-        const auto rows = catalogue::tabRows(sp.tab);
-        const bool display = sp.tab == Tab::DisplayOptions;
+        QWidget *page = this->page(sp.page);
+        const auto rows = catalogue::rowsOf(sp.page);
+        const bool display = sp.page == Page::DisplayOptions;
         const size_t left = rows.size() - (display ? std::size(kDisplayRightRows) : 0);
         for (size_t row = 0; row < rows.size(); ++row) {
             if (row < left) {
@@ -399,7 +392,7 @@ void MainWindow::buildMenu()
     add("menFind", u"&Find Setting..."_s, QKeySequence(u"Ctrl+F"_s), [finder] { finder->find(); });
     add("menFindNext", u"Find &Next"_s, QKeySequence(Qt::Key_F3), [finder] { finder->findNext(); });
     add("menReview", u"&Review Changes..."_s, QKeySequence(u"Ctrl+D"_s),
-        [this] { reviewChanges(*this, m_toolkit.files(), m_configPath, content()); });
+        [this] { reviewChanges(*this, *m_document, content()); });
 }
 
 void MainWindow::buildFocusOrder()
@@ -407,7 +400,7 @@ void MainWindow::buildFocusOrder()
     // Page by page along the strip: each page's settings, or its controls.
     for (int p = 0; p < kPageCount; ++p) {
         if (const SettingPage *sp = settingPageAt(p)) {
-            for (int slot : catalogue::tabRows(sp->tab))
+            for (int slot : catalogue::rowsOf(sp->page))
                 m_focusOrder.push_back(m_boxes[size_t(slot)]);
         } else if (Page(p) == Page::Categories) {
             m_focusOrder.push_back(m_categoryView);
@@ -573,61 +566,54 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 QString MainWindow::locationFilePath() const
 {
-    return m_toolkit.dataFolder() + u'/' + QString::fromLatin1(kLocationFileName);
+    return ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).locationFile();
+}
+
+QString MainWindow::configPath() const
+{
+    return m_document->path();
 }
 
 void MainWindow::load(const QString &file)
 {
-    if (file.isEmpty())
-        readIni();
-    else
-        m_configPath = file;
-    if (!openConfig(m_configPath)) {
+    const QString path = file.isEmpty() ? readIni() : file;
+    if (!openConfig(path)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
-        m_diskStamp = DiskStamp::take(m_toolkit.files(), m_configPath);
+        m_document->adopt(path);
         changeCfgLocation();
     }
     m_changed = false;
     m_helpLine->setHelp(kOpeningHelp);
 }
 
-QString MainWindow::absolutePath(const QString &path) const
+QString MainWindow::readIni()
 {
     // A relative path means the same file wherever the editor was started
     // from: it is taken from the location file's folder.
-    if (path.isEmpty() || !QDir::isRelativePath(path))
-        return path;
-    return QDir(m_toolkit.dataFolder()).absoluteFilePath(path);
-}
-
-void MainWindow::readIni()
-{
-    if (auto path = readLocationFile(m_toolkit.files(), locationFilePath())) {
-        m_configPath = absolutePath(*path);
-        return;
-    }
+    if (auto path = ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).recorded())
+        return *path;
     m_toolkit.messageBox(u"Could not find ini file so creating one on the fly"_s, Buttons::Ok, Icon::None,
                          u"INI File Not Found"_s);
     const QString defaultPath =
-        m_toolkit.writableDataFolder() + u'/' + QString::fromLatin1(kDefaultConfigName);
+        ConfigLocation(m_toolkit.files(), m_toolkit.writableDataFolder()).defaultConfig();
     recordLocation(defaultPath);
-    m_configPath = defaultPath;
+    return defaultPath;
 }
 
 void MainWindow::recordLocation(const QString &path)
 {
-    const QString ini = m_toolkit.writableDataFolder() + u'/' + QString::fromLatin1(kLocationFileName);
-    const FileResult written = writeLocationFile(m_toolkit.files(), ini, path);
+    const ConfigLocation location(m_toolkit.files(), m_toolkit.writableDataFolder());
+    const FileResult written = location.record(path);
     if (written)
         return;
-    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + ini + u": "_s + written.reason()
-                             + u". The editor goes on with "_s + path + u'.',
+    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + location.locationFile() + u": "_s
+                             + written.reason() + u". The editor goes on with "_s + path + u'.',
                          Buttons::Ok, Icon::Critical, u"ERROR"_s);
 }
 
 bool MainWindow::openConfig(const QString &path)
 {
-    Result<ConfigFile> loaded = readConfigFile(m_toolkit.files(), path);
+    Result<ConfigData> loaded = m_document->open(path);
     if (!loaded) {
         m_toolkit.messageBox(
             u"Could not find the cfg file at "_s + path
@@ -636,21 +622,19 @@ bool MainWindow::openConfig(const QString &path)
             Buttons::Ok, Icon::Critical, u"ERROR"_s);
         return false;
     }
-    if (loaded->torn)
-        offerBackup(path, loaded->data);
+    if (m_document->torn())
+        offerBackup(*loaded);
     // Only a file that was read replaces what the window shows.
-    apply(std::move(loaded->data));
-    m_diskStamp = loaded->stamp;
-    m_configPath = path;
+    apply(std::move(*loaded));
     m_changed = false;
     return true;
 }
 
-void MainWindow::offerBackup(const QString &path, ConfigData &data)
+void MainWindow::offerBackup(ConfigData &data)
 {
-    const QString backup = backupPathFor(path);
+    const QString backup = m_document->backupPath();
     const Answer a = m_toolkit.messageBox(
-        u"The cfg file at "_s + path
+        u"The cfg file at "_s + m_document->path()
             + u" may be incomplete: the editor was rewriting it when it stopped (a crash or a power cut).  "
               "Its backup "_s
             + backup
@@ -660,7 +644,7 @@ void MainWindow::offerBackup(const QString &path, ConfigData &data)
     // Withdrawing the question shows the complete version.
     if (a == Answer::No)
         return;
-    Result<ConfigData> older = readBackupOf(m_toolkit.files(), path);
+    Result<ConfigData> older = m_document->backup();
     if (!older) {
         m_toolkit.messageBox(u"Could not read the backup "_s + backup + u"; the cfg file is shown as it is."_s
                                  + u"\n\nReason: "_s + older.reason(),
@@ -688,7 +672,7 @@ void MainWindow::apply(ConfigData &&data)
 void MainWindow::changeCfgLocation()
 {
     QString answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
-                                        u"Change cfg Location"_s, m_configPath);
+                                        u"Change cfg Location"_s, configPath());
     if (answer.isEmpty())
         return;
     if (m_changed) {
@@ -704,7 +688,7 @@ void MainWindow::changeCfgLocation()
     // the path and the location file stay as they were while the user is
     // asked again.
     for (;;) {
-        const QString path = absolutePath(answer);
+        const QString path = ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).absolute(answer);
         if (openConfig(path)) {
             recordLocation(path);
             return;
@@ -734,38 +718,32 @@ ConfigContent MainWindow::content() const
 bool MainWindow::save()
 {
     auto failed = [&](const QString &reason) {
-        m_toolkit.messageBox(u"Could not save the cfg file at "_s + m_configPath + u": "_s + reason,
+        m_toolkit.messageBox(u"Could not save the cfg file at "_s + configPath() + u": "_s + reason,
                              Buttons::Ok, Icon::Critical, u"ERROR"_s);
         return false;
     };
     // A save that runs out of memory fails like any other: the editor
     // stays open with the edits, and the file on disk is untouched.
     try {
-        const Result<QByteArray> composed = composeConfig(content());
-        if (!composed)
-            return failed(composed.reason());
+        const ConfigContent now = content();
         // A save may wait for another copy of the editor to finish its own.
-        auto saveOver = [&](const DiskStamp &expected) {
+        auto busy = [](auto &&step) {
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
             const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-            return saveWithBackup(m_toolkit.files(), m_configPath, backupPathFor(m_configPath), *composed,
-                                  kMaxConfigBytes, expected);
+            return step();
         };
-        SaveOutcome saved = saveOver(m_diskStamp);
+        SaveOutcome saved = busy([&] { return m_document->save(now); });
         // Another program's edits are overwritten only when the user says
         // so, and only the version the user was told about.
         while (saved.state == SaveState::Changed) {
             if (m_toolkit.messageBox(
-                    u"The cfg file at "_s + m_configPath
+                    u"The cfg file at "_s + configPath()
                         + u" was changed by another program since it was loaded.  Overwrite it?"_s,
                     Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
                 != Answer::Yes)
                 return false;
-            saved = saveOver(saved.stamp ? *saved.stamp : DiskStamp());
+            saved = busy([&] { return m_document->overwrite(now); });
         }
-        // The editor's own steps, even a failed save's, are no outside edit.
-        if (saved.stamp)
-            m_diskStamp = *saved.stamp;
         if (saved.state == SaveState::Unconfirmed)
             return failed(u"the new file is in place, but the system could not confirm that it reached the "
                           "disk ("_s

@@ -1,15 +1,14 @@
 #pragma once
 
 #include "config/catalogue.h"
-#include "config/diskstamp.h"
 #include "config/textcodec.h"
 #include "window/helpline.h"
-#include "window/pages.h"
 #include "window/rawtext.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -21,6 +20,7 @@ namespace vesk
 {
 
 class CategoryDialog;
+class ConfigDocument;
 class CategoryList;
 class TabControl;
 class Toolkit;
@@ -71,7 +71,8 @@ public:
 
     // Edits not saved yet.
     bool isModified() const { return m_changed; }
-    const QString &configPath() const { return m_configPath; }
+    QString configPath() const;
+    ConfigDocument &document() const { return *m_document; }
     QString locationFilePath() const;
     bool hasEnded() const { return m_ended; }
 
@@ -93,11 +94,11 @@ private:
     void buildOtherPages();
     void buildFocusOrder();
 
-    void readIni();
+    // The path the location file records; recorded anew when there is none.
+    QString readIni();
     bool openConfig(const QString &path);
     // A file whose rewrite was cut short: the user may see its backup instead.
-    void offerBackup(const QString &path, ConfigData &data);
-    QString absolutePath(const QString &path) const;
+    void offerBackup(ConfigData &data);
     // Shows what was read, replacing what the window showed.
     void apply(ConfigData &&data);
     void recordLocation(const QString &path);
@@ -109,14 +110,13 @@ private:
     void end();
 
     Toolkit &m_toolkit;
-    QString m_configPath;
+    // The file: where it is, its stamp, and its save.
+    std::unique_ptr<ConfigDocument> m_document;
     bool m_changed = false;
     bool m_ended = false;
     bool m_placed = false;
     Encoding m_encoding = Encoding::Utf8;
     bool m_bom = false;
-    // The file on disk as last read or saved, to catch other programs' edits.
-    DiskStamp m_diskStamp;
 
     TabControl *m_tabs = nullptr;
     std::array<QLineEdit *, catalogue::kSlotCount> m_boxes{};

@@ -1,7 +1,7 @@
 #include "window/reviewchanges.h"
 
-#include "config/fileaccess.h"
 #include "config/textcodec.h"
+#include "document/configdocument.h"
 #include "window/valuemarks.h"
 
 #include <QDialogButtonBox>
@@ -22,13 +22,6 @@ namespace vesk
 {
 namespace
 {
-
-std::vector<QString> splitLines(QStringView text)
-{
-    std::vector<QString> lines;
-    forEachLine(text, [&](QStringView line) { lines.push_back(line.toString()); });
-    return lines;
-}
 
 // The diff text with its lines coloured across the whole width. The
 // colours are painted for the visible lines only, so a diff of any length
@@ -73,24 +66,20 @@ private:
 
 } // namespace
 
-ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigContent &content)
+ReviewSides reviewSides(ConfigDocument &document, const ConfigContent &content)
 {
-    ReviewSides sides;
+    Changes c = document.changes(content);
+    ReviewSides sides{std::move(c.onDisk), std::move(c.toWrite), QString()};
     QStringList notes;
-    const ReadResult disk = files.read(path, kMaxConfigBytes);
-    if (disk.ok())
-        sides.onDisk = splitLines(decodeText(disk->bytes).text);
-    else if (files.status(path).exists)
-        notes << u"The cfg file at "_s + path + u" could not be read ("_s + disk.reason()
+    if (c.unreadable)
+        notes << u"The cfg file at "_s + document.path() + u" could not be read ("_s + c.unreadable->reason
                      + u"), so it is compared as an empty file."_s;
-
-    // The text Save would encode: decoding its bytes again could take a
-    // character U+FEFF that opens the text for a byte order mark.
-    sides.toWrite = splitLines(composeText(content));
-    const Result<QByteArray> composed = composeConfig(content);
-    if (!composed)
-        notes << u"Save would stop: "_s + composed.reason();
-    else if (disk.ok() && sides.toWrite == sides.onDisk && *composed != disk->bytes)
+    else if (c.changedElsewhere)
+        notes
+            << u"Another program changed the cfg file since it was loaded; the lines on disk are its version."_s;
+    if (c.unsaveable)
+        notes << u"Save would stop: "_s + c.unsaveable->reason;
+    else if (c.lineEndsOnly)
         notes << u"The lines are the same, but Save would rewrite how they end (every line ends in CR LF)."_s;
     if (const QString bad = valueProblemList(content); !bad.isEmpty())
         notes << bad;
@@ -175,8 +164,7 @@ void ReviewChangesDialog::showChanges(const QString &path, const ReviewSides &si
     m_view->moveCursor(QTextCursor::Start);
 }
 
-ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QString &path,
-                                   const ConfigContent &content)
+ReviewChangesDialog *reviewChanges(QWidget &parent, ConfigDocument &document, const ConfigContent &content)
 {
     auto *dialog = parent.findChild<ReviewChangesDialog *>(QString(), Qt::FindDirectChildrenOnly);
     if (!dialog) {
@@ -184,7 +172,7 @@ ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QSt
         // Without a window manager nothing else gives the keyboard back.
         QObject::connect(dialog, &QDialog::finished, &parent, [&parent] { parent.activateWindow(); });
     }
-    dialog->showChanges(path, reviewSides(files, path, content));
+    dialog->showChanges(document.path(), reviewSides(document, content));
     dialog->open();
     dialog->view()->setFocus();
     return dialog;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/configfile.h"
+#include "config/configwriter.h"
 #include "config/linediff.h"
 
 #include <QDialog>
@@ -15,7 +15,7 @@ class QPushButton;
 namespace vesk
 {
 
-class FileAccess;
+class ConfigDocument;
 
 // The window shows at most this many diff lines (a larger diff is not
 // read line by line anyway, and the text box would take seconds to fill);
@@ -28,7 +28,7 @@ struct ReviewSides {
     std::vector<QString> toWrite; // what Save would write
     QString note;                 // something the comparison cannot show
 };
-ReviewSides reviewSides(FileAccess &files, const QString &path, const ConfigContent &content);
+ReviewSides reviewSides(ConfigDocument &document, const ConfigContent &content);
 
 // The Review Changes window: read-only, closed by Close or Escape.
 class ReviewChangesDialog : public QDialog
@@ -50,8 +50,7 @@ private:
 };
 
 // Opens (or refreshes) the Review Changes window of parent: content as Save
-// would write it to path, against the file there now.
-ReviewChangesDialog *reviewChanges(QWidget &parent, FileAccess &files, const QString &path,
-                                   const ConfigContent &content);
+// would write it, against the document's file as it is now.
+ReviewChangesDialog *reviewChanges(QWidget &parent, ConfigDocument &document, const ConfigContent &content);
 
 } // namespace vesk

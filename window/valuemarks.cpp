@@ -1,7 +1,7 @@
 #include "window/valuemarks.h"
 
 #include "config/catalogue.h"
-#include "config/configfile.h"
+#include "config/configwriter.h"
 #include "config/valuecheck.h"
 #include "window/helpline.h"
 
@@ -74,7 +74,7 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
     QString problem;
     QString help = catalogue::helpEntry(slot);
     QObject::connect(box, &QLineEdit::textChanged, mark, [=](const QString &text) mutable {
-        const QString now = valueProblem(slot, text);
+        const QString now = checkValue(slot, text).reason();
         if (now == problem)
             return;
         if (problem.isEmpty())
@@ -96,7 +96,7 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
 QString helpWithProblem(int slot, const QLineEdit *box)
 {
     const QString entry = catalogue::helpEntry(slot);
-    const QString problem = box ? valueProblem(slot, box->text()) : QString();
+    const QString problem = box ? checkValue(slot, box->text()).reason() : QString();
     return problem.isEmpty() ? entry : entry + u'\n' + problemLine(problem);
 }
 
@@ -105,7 +105,7 @@ QString valueProblemList(const ConfigContent &content)
     QStringList lines;
     int count = 0;
     for (int slot = 0; slot < catalogue::kSlotCount; ++slot) {
-        const QString problem = valueProblem(slot, content.values[size_t(slot)]);
+        const QString problem = checkValue(slot, content.values[size_t(slot)]).reason();
         const Setting *s = catalogue::setting(slot);
         if (problem.isEmpty() || !s)
             continue;

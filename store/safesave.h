@@ -1,20 +1,17 @@
 #pragma once
 
+#include "base/result.h"
+#include "store/diskstamp.h"
+#include "store/fileaccess.h"
+#include "store/leftovers.h"
+
 #include <QByteArray>
 #include <QString>
-
-#include "config/diskstamp.h"
-#include "config/fileaccess.h"
-#include "config/result.h"
 
 #include <optional>
 
 namespace vesk
 {
-
-// How long a save, or a read that clears a save's leftovers, waits for
-// another copy of the editor to finish saving in the same folder.
-inline constexpr int kSaveLockWaitMs = 10'000;
 
 // What a save left on the disk.
 enum class SaveState {
@@ -53,24 +50,13 @@ SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString
                            const QByteArray &data, qint64 maxBackupBytes,
                            const std::optional<DiskStamp> &expected = std::nullopt);
 
-// What the leftovers of earlier saves said.
-struct Leftovers {
-    // A rewrite in place was cut short: the file may be new text followed
-    // by the tail of the old. Its backup is the last complete version, and
-    // the next save leaves the backup as it is.
-    bool torn = false;
-};
-
-// Clears what a save cut short (a crash, a power cut) left, under the
-// folder's lock: the older backup kept aside as backupPath + ".keep" goes
-// back or away, this program's own temporaries go, and a mark of a rewrite
-// in place tells whether the file is whole. saveWithBackup() does this
-// first; readConfigFile() too.
-Result<Leftovers> recoverLeftovers(FileAccess &files, const QString &path, const QString &backupPath);
-
 // Keeps every other copy of the editor from saving path (or reading it
 // while clearing leftovers) until the lock goes: for a change that reads
 // the file, edits and saves it.
 Result<FolderLock> lockForSave(FileAccess &files, const QString &path, int waitMs = kSaveLockWaitMs);
+
+// The backup of a configuration file: "old" before the extension
+// ("vesk.cfg" -> "veskold.cfg"), beside the file.
+QString backupPathFor(const QString &configPath);
 
 } // namespace vesk

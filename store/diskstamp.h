@@ -31,6 +31,10 @@ struct DiskStamp {
     static DiskStamp take(FileAccess &files, const QString &path);
     static DiskStamp take(Folder &folder, const QString &name);
 
+    // Whether `now`, taken with the content read along with it, is still
+    // the file this stamp describes.
+    bool matches(const DiskStamp &now, QByteArrayView content) const;
+
     friend bool operator==(const DiskStamp &, const DiskStamp &) = default;
 };
 

@@ -1,6 +1,4 @@
-#include "config/fileaccess.h"
-
-#include "config/diskfolder.h"
+#include "store/diskfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,13 +11,8 @@ using namespace Qt::StringLiterals;
 
 namespace vesk
 {
-
-using namespace disk;
-
-namespace
+namespace disk
 {
-
-constexpr int kMaxLinkHops = 40;
 
 // Why a link is not followed, and what to do instead.
 Failure linkRefused(const QString &link, const QString &by, const Result<QString> &target)
@@ -34,98 +27,16 @@ Failure linkRefused(const QString &link, const QString &by, const Result<QString
     const QString byPath = target.ok() ? u"open the file it leads to by its own path (%1)"_s.arg(where)
                                        : u"open the file it leads to by its own path"_s;
     const bool oneAccount = !by.startsWith(u"the group "_s) && by != u"any account"_s;
-    return Failure{ELOOP,
-                   text
-                       + (oneAccount ? u" Edit it as %1 instead (sudo -u %1 ...), or %2."_s.arg(by, byPath)
-                                     : u" Instead, %1."_s.arg(byPath))};
+    return Failure::of(Fault::Refused,
+                       text
+                           + (oneAccount
+                                  ? u" Edit it as %1 instead (sudo -u %1 ...), or %2."_s.arg(by, byPath)
+                                  : u" Instead, %1."_s.arg(byPath)));
 }
 
-} // namespace
+} // namespace disk
 
-QString Folder::pathOf(const QString &name) const
-{
-    return m_path.endsWith(u'/') ? m_path + name : m_path + u'/' + name;
-}
-
-QString Folder::controllerOf(const FileStatus &entry) const
-{
-    if (!m_pathController.isEmpty())
-        return m_pathController;
-    struct stat dir {
-    };
-    dir.st_uid = uid_t(m_self.owner);
-    dir.st_gid = gid_t(m_self.group);
-    dir.st_mode = mode_t(m_self.mode);
-    return disk::controller(dir, entry);
-}
-
-std::pair<QString, QString> splitPath(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash < 0)
-        return {u"."_s, path};
-    return {slash == 0 ? u"/"_s : path.first(slash), path.sliced(slash + 1)};
-}
-
-Result<Place> FileAccess::locate(const QString &path)
-{
-    if (path.isEmpty() || path.contains(QChar(0)))
-        return Failure{path.isEmpty() ? ENOENT : EINVAL, systemError(path.isEmpty() ? ENOENT : EINVAL)};
-    Place p;
-    QString next = path;
-    for (int hops = 0;; ++hops) {
-        auto [dir, name] = splitPath(next);
-        if (name.isEmpty() || name == u"."_s || name == u".."_s)
-            return Failure{EISDIR, systemError(EISDIR)};
-        Result<std::unique_ptr<Folder>> folder = openFolder(dir);
-        if (!folder.ok())
-            return folder.error();
-        p.folder = std::shared_ptr<Folder>(std::move(*folder));
-        p.name = name;
-        if (!p.given) {
-            p.given = p.folder;
-            p.givenName = name;
-        }
-        const FileStatus st = p.folder->status(name);
-        if (!st.error.isEmpty())
-            return Failure{EIO, st.error};
-        if (!st.symlink)
-            return p;
-        // A link of the user's own is followed, as the system would.
-        const Result<QString> target = p.folder->linkTarget(name);
-        if (const QString by = p.folder->controllerOf(st); !by.isEmpty())
-            return linkRefused(p.folder->pathOf(name), by, target);
-        if (!target.ok())
-            return target.error();
-        if (hops == kMaxLinkHops)
-            return Failure{ELOOP, systemError(ELOOP)};
-        next = target->startsWith(u'/') ? *target : p.folder->pathOf(*target);
-        p.viaLink = true;
-    }
-}
-
-FileStatus FileAccess::status(const QString &path)
-{
-    FileStatus s;
-    const Result<Place> place = locate(path);
-    if (!place.ok()) {
-        // Only "no such file" means absent.
-        if (place.code() != ENOENT && place.code() != ENOTDIR)
-            s.error = place.reason();
-        return s;
-    }
-    s = place->folder->status(place->name);
-    s.symlink = place->viaLink;
-    return s;
-}
-
-ReadResult FileAccess::read(const QString &path, qint64 maxBytes)
-{
-    const Result<Place> place = locate(path);
-    if (!place.ok())
-        return place.error();
-    return place->folder->read(place->name, maxBytes);
-}
+using namespace disk;
 
 namespace
 {
@@ -141,12 +52,13 @@ Result<QString> linkTextAt(int dirfd, const QByteArray &name)
         if (got < size)
             return QFile::decodeName(out.first(got));
     }
-    return Failure{ENAMETOOLONG, systemError(ENAMETOOLONG)};
+    return Failure::system(ENAMETOOLONG);
 }
 
-Failure aboutFolder(const QByteArray &at, const Failure &why)
+Failure aboutFolder(const QByteArray &at, Failure why)
 {
-    return Failure{why.code, QFile::decodeName(at) + u": "_s + why.reason};
+    why.reason = QFile::decodeName(at) + u": "_s + why.reason;
+    return why;
 }
 
 } // namespace
@@ -202,7 +114,7 @@ private:
         if (S_ISLNK(entry.st_mode))
             return follow(name, here, by);
         if (!S_ISDIR(entry.st_mode))
-            return aboutFolder(here, Failure{ENOTDIR, systemError(ENOTDIR)});
+            return aboutFolder(here, Failure::system(ENOTDIR));
         Descriptor next(
             ::openat(m_fd.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!next.valid() && errno == EACCES) // may be passed through, not listed
@@ -212,7 +124,8 @@ private:
         if (!next.valid() || ::fstat(next.get(), &now) != 0)
             return aboutFolder(here, lastFailure());
         if (now.st_dev != entry.st_dev || now.st_ino != entry.st_ino)
-            return aboutFolder(here, Failure{ESTALE, u"another folder took its place while it was opened"_s});
+            return aboutFolder(
+                here, Failure::of(Fault::Changed, u"another folder took its place while it was opened"_s));
         m_fd = std::move(next);
         m_dir = now;
         m_chain = by;
@@ -228,7 +141,7 @@ private:
         if (!target.ok())
             return aboutFolder(here, target.error());
         if (++m_hops > kMaxLinkHops)
-            return aboutFolder(here, Failure{ELOOP, systemError(ELOOP)});
+            return aboutFolder(here, Failure::system(ELOOP));
         const QByteArray to = QFile::encodeName(*target);
         const QByteArrayList parts = to.split('/');
         for (auto it = parts.rbegin(); it != parts.rend(); ++it)
@@ -250,7 +163,7 @@ private:
 Result<std::unique_ptr<Folder>> DiskFileAccess::openFolder(const QString &path)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
-        return Failure{path.isEmpty() ? ENOENT : EINVAL, systemError(path.isEmpty() ? ENOENT : EINVAL)};
+        return Failure::system(path.isEmpty() ? ENOENT : EINVAL);
     QByteArray native = QFile::encodeName(path);
     if (!native.startsWith('/')) {
         QByteArray cwd(4096, '\0');
@@ -264,40 +177,6 @@ Result<std::unique_ptr<Folder>> DiskFileAccess::openFolder(const QString &path)
         return fd.error();
     return std::unique_ptr<Folder>(
         std::make_unique<DiskFolder>(path, std::move(*fd), walk.folder(), walk.chain()));
-}
-
-FileResult replaceFile(FileAccess &files, const QString &path, QByteArrayView data)
-{
-    const Result<Place> place = files.locate(path);
-    if (!place.ok())
-        return place.error();
-    Folder &folder = *place->folder;
-    // Other copies of the editor clear temporaries of theirs in this folder
-    // only while they hold its lock.
-    const Result<FolderLock> held = folder.lock(10'000);
-    if (!held.ok())
-        return held.error();
-    const FileStatus st = folder.status(place->name);
-    if (!st.error.isEmpty())
-        return FileResult::failure(EIO, st.error);
-    if (st.exists && !st.regular)
-        return st.directory ? FileResult::failure(EISDIR)
-                            : FileResult::failure(EINVAL, u"not a regular file"_s);
-    const auto file = folder.saveFile(place->name);
-    FileResult r = file->open(0666);
-    if (r && st.exists)
-        r = file->setPermissions(st.mode);
-    if (r)
-        r = file->write(data);
-    if (r)
-        r = file->flush();
-    if (r)
-        r = file->commit();
-    if (!r) {
-        file->cancel();
-        return r;
-    }
-    return folder.sync();
 }
 
 } // namespace vesk

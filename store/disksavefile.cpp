@@ -1,4 +1,4 @@
-#include "config/diskfolder.h"
+#include "store/diskfolder.h"
 
 #include <QByteArrayList>
 #include <QRandomGenerator>
@@ -90,8 +90,8 @@ bool flagsUnsupported(int err)
 
 FileResult stale()
 {
-    return FileResult::failure(ESTALE,
-                               u"another program changed or replaced the file while it was being saved"_s);
+    return Failure::of(Fault::Changed,
+                       u"another program changed or replaced the file while it was being saved"_s);
 }
 
 // ---- the file being written -------------------------------------------------
@@ -204,8 +204,8 @@ public:
             != 0) {
             if (!flagsUnsupported(errno))
                 return errno == EEXIST
-                           ? FileResult::failure(EEXIST, u"another program created the file while "
-                                                         "it was being saved"_s)
+                           ? FileResult(Failure::of(Fault::Changed, u"another program created the file "
+                                                                    "while it was being saved"_s))
                            : lastError();
             // Without the flags, the check under the lock has to do.
             return commit();

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "config/result.h"
+#include "base/result.h"
 
 #include <memory>
 #include <optional>
@@ -15,9 +15,6 @@ namespace vesk
 {
 
 struct FileStatus {
-    // Set when the system could not tell whether the file exists (a folder
-    // that cannot be searched, an I/O error); the other fields are then unset.
-    QString error;
     // Something is there. For a folder's own names a link counts as there
     // (and is not regular); for a whole path, what the link leads to.
     bool exists = false;
@@ -100,8 +97,7 @@ public:
     // A temporary takes the target's name only while the name still holds
     // the file `expected` describes (nothing, when it does not exist): if
     // another program replaced or wrote the file since, that file stays
-    // under the name and the failure's code is ESTALE (EEXIST where the
-    // name was to be new).
+    // under the name and the failure is Fault::Changed.
     virtual FileResult commitReplacing(const FileStatus &expected) = 0;
     // The file written, as it is after commit.
     virtual FileStatus written() const = 0;
@@ -139,8 +135,12 @@ public:
     // The same for a name not there yet.
     QString controller() const { return controllerOf(FileStatus{}); }
 
-    // What is at name, not following a link there.
-    virtual FileStatus status(const QString &name) = 0;
+    // What is at name, not following a link there; a name that leads
+    // nowhere is a status too (exists is false). Fails only where the
+    // system could not tell (a folder that cannot be searched, an I/O error):
+    // a save that took that for a missing file would write without keeping
+    // a backup.
+    virtual Result<FileStatus> status(const QString &name) = 0;
     // Reads a whole regular file. A link, a directory, a FIFO or a device
     // is refused before it is opened, so a read never blocks on or arms
     // anything; so is a file larger than maxBytes.
@@ -215,8 +215,9 @@ public:
     // openFolder() follows one in a folder. Fails for a path that names a
     // folder (or nothing at all).
     Result<Place> locate(const QString &path);
-    // What path leads to (symlink: the name itself is a link).
-    FileStatus status(const QString &path);
+    // What path leads to (symlink: the name itself is a link); a path that
+    // leads nowhere, or through a folder that is not there, is absent.
+    Result<FileStatus> status(const QString &path);
     ReadResult read(const QString &path, qint64 maxBytes);
 };
 

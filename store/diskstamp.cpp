@@ -1,7 +1,7 @@
-#include "config/diskstamp.h"
+#include "store/diskstamp.h"
 
-#include "config/configfile.h"
-#include "config/fileaccess.h"
+#include "base/limits.h"
+#include "store/fileaccess.h"
 
 #include <QHashFunctions>
 
@@ -87,7 +87,8 @@ namespace
 
 template <class Where> DiskStamp takeStamp(Where &where, const QString &name)
 {
-    DiskStamp s = fromStatus(where.status(name));
+    const Result<FileStatus> status = where.status(name);
+    DiskStamp s = fromStatus(status.ok() ? *status : FileStatus{});
     if (s.compareContent)
         s.hash = contentHash(where, name);
     return s;
@@ -95,7 +96,10 @@ template <class Where> DiskStamp takeStamp(Where &where, const QString &name)
 
 template <class Where> bool changed(Where &where, const QString &name, const DiskStamp &stamp)
 {
-    const FileStatus now = where.status(name);
+    const Result<FileStatus> status = where.status(name);
+    if (!status.ok())
+        return true; // what cannot be seen cannot be vouched for
+    const FileStatus &now = *status;
     if (now.exists != stamp.exists)
         return true;
     if (!now.exists)
@@ -109,6 +113,18 @@ template <class Where> bool changed(Where &where, const QString &name, const Dis
 }
 
 } // namespace
+
+bool DiskStamp::matches(const DiskStamp &now, QByteArrayView content) const
+{
+    if (exists != now.exists)
+        return false;
+    if (!exists)
+        return true;
+    if (device != now.device || inode != now.inode || size != now.size || modifiedNs != now.modifiedNs
+        || changedNs != now.changedNs)
+        return false;
+    return !compareContent || digest(content) == hash;
+}
 
 DiskStamp DiskStamp::take(FileAccess &files, const QString &path)
 {

@@ -1,4 +1,4 @@
-#include "config/appfolder.h"
+#include "document/appfolder.h"
 
 #include "config/locationfile.h"
 

@@ -3,7 +3,7 @@
 // The real file system behind FileAccess: what the folder, the file being
 // written and the path walk share.
 
-#include "config/fileaccess.h"
+#include "store/fileaccess.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +12,10 @@
 
 namespace vesk::disk
 {
+
+// Links followed in a row before a path counts as a loop, as the system
+// counts them.
+inline constexpr int kMaxLinkHops = 40;
 
 QString systemError(int err);
 // The failure errno names.
@@ -64,13 +68,16 @@ QString accountName(uint uid);
 // Who besides this account and root can change which file `entry` (a name
 // in the folder `dir`) leads to; see Folder::controllerOf().
 QString controller(const struct stat &dir, const FileStatus &entry);
+// Why the link at `link`, in a folder `by` can change, is not followed,
+// and what to do instead.
+Failure linkRefused(const QString &link, const QString &by, const Result<QString> &target);
 
 class DiskFolder final : public Folder
 {
 public:
     DiskFolder(QString path, Descriptor fd, const struct stat &self, QString pathController);
 
-    FileStatus status(const QString &name) override;
+    Result<FileStatus> status(const QString &name) override;
     ReadResult read(const QString &name, qint64 maxBytes) override;
     Result<QString> linkTarget(const QString &name) override;
     std::unique_ptr<SaveFile> saveFile(const QString &name) override;

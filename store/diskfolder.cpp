@@ -1,9 +1,7 @@
-#include "config/diskfolder.h"
+#include "store/diskfolder.h"
 
 #include <QByteArrayList>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,12 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <map>
-#include <mutex>
 #include <pwd.h>
-#include <sys/file.h>
-#include <sys/sysmacros.h>
-#include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
 
@@ -34,7 +27,7 @@ QString systemError(int err)
 Failure lastFailure()
 {
     const int err = errno;
-    return Failure{err, systemError(err)};
+    return Failure::system(err);
 }
 
 FileResult lastError()
@@ -64,7 +57,7 @@ FileStatus statusOf(const struct stat &st)
 Result<QByteArray> nativeName(const QString &name)
 {
     if (name.isEmpty() || name == u"."_s || name == u".."_s || name.contains(u'/') || name.contains(QChar(0)))
-        return Failure{EINVAL, u"\""_s + name + u"\" is no file name"_s};
+        return Failure::of(Fault::BadValue, u"\""_s + name + u"\" is no file name"_s);
     return QFile::encodeName(name);
 }
 
@@ -75,11 +68,11 @@ Result<Descriptor> openRegular(int dirfd, const QByteArray &name, int flags, str
     if (!path.valid() || ::fstat(path.get(), st) != 0)
         return lastFailure();
     if (S_ISDIR(st->st_mode))
-        return Failure{EISDIR, systemError(EISDIR)};
+        return Failure::system(EISDIR);
     if (S_ISLNK(st->st_mode))
-        return Failure{ELOOP, u"it is a symbolic link"_s};
+        return Failure::of(Fault::Refused, u"it is a symbolic link"_s);
     if (!S_ISREG(st->st_mode))
-        return Failure{EINVAL, u"not a regular file"_s};
+        return Failure::of(Fault::Refused, u"not a regular file"_s);
     // Opened again through the descriptor, it is the very file looked at.
     const QByteArray again = "/proc/self/fd/" + QByteArray::number(path.get());
     Descriptor fd(::open(again.constData(), flags | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -90,7 +83,7 @@ Result<Descriptor> openRegular(int dirfd, const QByteArray &name, int flags, str
         };
         if (fd.valid()
             && (::fstat(fd.get(), &now) != 0 || now.st_dev != st->st_dev || now.st_ino != st->st_ino))
-            return Failure{ESTALE, u"another file took its place while it was opened"_s};
+            return Failure::of(Fault::Changed, u"another file took its place while it was opened"_s);
     }
     if (!fd.valid())
         return lastFailure();
@@ -148,23 +141,19 @@ DiskFolder::DiskFolder(QString path, Descriptor fd, const struct stat &self, QSt
 {
 }
 
-FileStatus DiskFolder::status(const QString &name)
+Result<FileStatus> DiskFolder::status(const QString &name)
 {
-    FileStatus s;
     const Result<QByteArray> native = nativeName(name);
-    if (!native.ok()) {
-        s.error = native.reason();
-        return s;
-    }
+    if (!native.ok())
+        return native.error();
     struct stat st {
     };
     if (::fstatat(m_fd.get(), native->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return statusOf(st);
-    // Only "no such file" means absent: a save that took any other failure
-    // for a missing file would write without keeping a backup.
+    // Only "no such file" means absent.
     if (errno != ENOENT)
-        s.error = systemError(errno);
-    return s;
+        return lastFailure();
+    return FileStatus{};
 }
 
 ReadResult DiskFolder::read(const QString &name, qint64 maxBytes)
@@ -172,7 +161,9 @@ ReadResult DiskFolder::read(const QString &name, qint64 maxBytes)
     const Result<QByteArray> native = nativeName(name);
     if (!native.ok())
         return native.error();
-    const auto tooLarge = [&] { return Failure{EFBIG, u"the file is larger than %1 bytes"_s.arg(maxBytes)}; };
+    const auto tooLarge = [&] {
+        return Failure::of(Fault::Refused, u"the file is larger than %1 bytes"_s.arg(maxBytes));
+    };
     struct stat st {
     };
     Result<Descriptor> fd = openRegular(m_fd.get(), *native, O_RDONLY, &st);
@@ -224,7 +215,7 @@ Result<QString> DiskFolder::linkTarget(const QString &name)
         if (got < size)
             return QFile::decodeName(out.first(got));
     }
-    return Failure{ENAMETOOLONG, systemError(ENAMETOOLONG)};
+    return Failure::system(ENAMETOOLONG);
 }
 
 std::unique_ptr<SaveFile> DiskFolder::saveFile(const QString &name)
@@ -288,177 +279,8 @@ Result<QStringList> DiskFolder::names()
     const int err = errno;
     ::closedir(dir);
     if (err != 0)
-        return Failure{err, systemError(err)};
+        return Failure::system(err);
     return out;
-}
-
-namespace
-{
-
-// "veskcfg, process 1234" for the process holding a lock on the folder, as
-// /proc/locks tells; empty where it does not.
-QString lockHolder(const FileStatus &folder)
-{
-    QFile locks(u"/proc/locks"_s);
-    if (!locks.open(QIODevice::ReadOnly))
-        return {};
-    char id[64];
-    std::snprintf(id, sizeof id, "%02x:%02x:%llu", ::major(dev_t(folder.device)),
-                  ::minor(dev_t(folder.device)), static_cast<unsigned long long>(folder.inode));
-    for (const QByteArray &line : locks.readAll().split('\n')) {
-        const QByteArrayList f = line.simplified().split(' ');
-        // "1: FLOCK ADVISORY WRITE 1234 08:01:5678 0 EOF"; "->" marks a waiter.
-        if (f.size() < 6 || f[1] != "FLOCK" || f[5] != QByteArrayView(id))
-            continue;
-        const QByteArray &pid = f[4];
-        QFile comm(u"/proc/"_s + QString::fromLatin1(pid) + u"/comm"_s);
-        const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed())
-                                                            : u"a program"_s;
-        return name + u", process "_s + QString::fromLatin1(pid);
-    }
-    return {};
-}
-
-// A held lock: closing the descriptor lets go of it.
-struct Held {
-    Descriptor fd;
-};
-
-// The locks this process holds, by folder. One it already holds is shared:
-// flock() would make a second one wait for the first.
-struct HeldLocks {
-    std::mutex mutex;
-    std::map<std::pair<quint64, quint64>, std::weak_ptr<Held>> byFolder;
-};
-
-HeldLocks &heldLocks()
-{
-    static HeldLocks held;
-    return held;
-}
-
-} // namespace
-
-Result<FolderLock> DiskFolder::lock(int waitMs)
-{
-    HeldLocks &held = heldLocks();
-    const std::pair key{self().device, self().inode};
-    {
-        const std::lock_guard guard(held.mutex);
-        if (auto it = held.byFolder.find(key); it != held.byFolder.end()) {
-            if (auto h = it->second.lock())
-                return FolderLock(h);
-            held.byFolder.erase(it);
-        }
-    }
-    // A description of its own: the lock belongs to it, not to the folder's.
-    Descriptor fd(::openat(m_fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid())
-        return FolderLock(); // a folder that cannot be read cannot be locked, nor listed
-    const QDeadlineTimer deadline(waitMs);
-    for (int pause = 1;; pause = std::min(pause * 2, 50)) {
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK)
-            return FolderLock(); // the file system cannot lock (EBADF, ENOLCK, EOPNOTSUPP)
-        if (deadline.hasExpired()) {
-            const QString holder = lockHolder(self());
-            return Failure{EWOULDBLOCK,
-                           u"another program%1 is saving in %2 and has not finished after %3 "
-                           "seconds; try again when it has"_s
-                               .arg(holder.isEmpty() ? QString() : u" ("_s + holder + u')', path())
-                               .arg(waitMs / 1000)};
-        }
-        QThread::msleep(ulong(pause));
-    }
-    auto h = std::make_shared<Held>(Held{std::move(fd)});
-    const std::lock_guard guard(held.mutex);
-    held.byFolder[key] = h;
-    return FolderLock(h);
-}
-
-namespace
-{
-
-QByteArray markName(const QByteArray &name)
-{
-    return name + ".rewriting";
-}
-
-// Where no mark file can be made (a folder that takes no new file), the
-// mark rides on the file itself.
-constexpr char kMarkAttribute[] = "user.veskfrontend.rewriting";
-
-} // namespace
-
-FileResult DiskFolder::setRewriteMark(const QString &name, const QByteArray &note)
-{
-    const Result<QByteArray> native = nativeName(name);
-    if (!native.ok())
-        return native.error();
-    const auto mark = makeSaveFile(m_fd.get(), markName(*native), false, {});
-    FileResult r = mark->open(0600);
-    if (r) {
-        r = mark->write(note);
-        if (r)
-            r = mark->flush();
-        if (r)
-            r = mark->commit();
-        if (r)
-            r = sync();
-        return r;
-    }
-    struct stat st {
-    };
-    const Result<Descriptor> fd = openRegular(m_fd.get(), *native, O_RDONLY, &st);
-    if (!fd.ok())
-        return r;
-    if (::fsetxattr(fd->get(), kMarkAttribute, note.constData(), size_t(note.size()), 0) != 0
-        || ::fsync(fd->get()) != 0)
-        return r; // the folder's refusal says more than the attribute's
-    return {};
-}
-
-Result<std::optional<QByteArray>> DiskFolder::rewriteMark(const QString &name)
-{
-    const Result<QByteArray> native = nativeName(name);
-    if (!native.ok())
-        return native.error();
-    const QString mark = QFile::decodeName(markName(*native));
-    if (status(mark).exists) {
-        ReadResult r = read(mark, 4096);
-        if (!r.ok())
-            return r.error();
-        return std::optional<QByteArray>(r->bytes);
-    }
-    struct stat st {
-    };
-    const Result<Descriptor> fd = openRegular(m_fd.get(), *native, O_RDONLY, &st);
-    if (!fd.ok())
-        return std::optional<QByteArray>();
-    QByteArray note(4096, '\0');
-    const ssize_t n = ::fgetxattr(fd->get(), kMarkAttribute, note.data(), size_t(note.size()));
-    if (n < 0)
-        return std::optional<QByteArray>();
-    note.truncate(qsizetype(n));
-    return std::optional<QByteArray>(note);
-}
-
-FileResult DiskFolder::clearRewriteMark(const QString &name)
-{
-    const Result<QByteArray> native = nativeName(name);
-    if (!native.ok())
-        return native.error();
-    if (::unlinkat(m_fd.get(), markName(*native).constData(), 0) != 0 && errno != ENOENT)
-        return lastError();
-    struct stat st {
-    };
-    if (const Result<Descriptor> fd = openRegular(m_fd.get(), *native, O_RDONLY, &st); fd.ok())
-        if (::fremovexattr(fd->get(), kMarkAttribute) != 0 && errno != ENODATA && errno != ENOTSUP)
-            return lastError();
-    return {};
 }
 
 } // namespace disk
