@@ -18,6 +18,11 @@ std::vector<QString> splitLines(QStringView text)
     return lines;
 }
 
+Failure noFile()
+{
+    return Failure::of(Fault::Refused, u"no cfg file is open"_s);
+}
+
 Result<ConfigData> parsed(const QByteArray &bytes)
 {
     if (Result<void> text = checkEncoding(bytes); !text)
@@ -76,7 +81,7 @@ void ConfigDocument::adopt(const QString &path)
 Result<ConfigData> ConfigDocument::backup()
 {
     if (!m_store)
-        return Failure::system(ENOENT);
+        return noFile();
     try {
         const Result<QByteArray> bytes = m_store->readBackup();
         if (!bytes)
@@ -91,7 +96,7 @@ SaveOutcome ConfigDocument::write(const ConfigContent &content, const std::optio
 {
     SaveOutcome out;
     if (!m_store) {
-        out.failure = Failure::system(ENOENT);
+        out.failure = noFile();
         return out;
     }
     try {

@@ -175,7 +175,7 @@ public:
             if (n < 0)
                 return lastError();
             if (n == 0)
-                return FileResult::failure(EIO);
+                return Failure::of(Fault::Refused, u"the disk took none of the bytes written"_s);
             done += qsizetype(n);
         }
         return {};
