@@ -1,3 +1,4 @@
+#include "document/configplace.h"
 #include "toolkit/appicon.h"
 #include "toolkit/qttoolkit.h"
 #include "window/mainwindow.h"
@@ -26,16 +27,34 @@ QString fileArgument(int &argc, char **argv)
         "veskfrontend is free software under the GNU General Public License, version 3 or later."));
     options.addHelpOption();
     options.addVersionOption();
+    const QCommandLineOption as(QStringLiteral("as"),
+                                QStringLiteral("Act as this account where the file is, through sudo (the "
+                                               "account that owns the file, say)."),
+                                QStringLiteral("account"));
+    options.addOption(as);
     options.addPositionalArgument(QStringLiteral("file"),
                                   QStringLiteral("The cfg file to open for this run, instead of the one the "
-                                                 "location file names (which stays as it is)."),
+                                                 "location file names (which stays as it is): a path, "
+                                                 "[user@]host:path or ssh://[user@]host[:port]/path."),
                                   QStringLiteral("[file]"));
     options.process(parsing);
     const QStringList files = options.positionalArguments();
-    if (files.size() > 1)
+    if (files.size() > 1 || (options.isSet(as) && files.isEmpty()))
         options.showHelp(2);
-    // Relative to where the command was given, as a shell user means it.
-    return files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
+    if (files.isEmpty())
+        return {};
+    // A path here is relative to where the command was given, as a shell
+    // user means it; one on another machine is as the user wrote it. A place
+    // that names no file goes as it is, for the window to say so.
+    const auto place = vesk::parsePlace(files.first(), [](const QString &p) { return QFileInfo::exists(p); });
+    if (!place)
+        return files.first();
+    vesk::ConfigPlace p = *place;
+    if (p.local())
+        p.path = QFileInfo(p.path).absoluteFilePath();
+    if (options.isSet(as) && p.account.isEmpty())
+        p.account = options.value(as);
+    return p.text();
 }
 
 // VESK_EXIT_AFTER_PAINT=1 (bench/fresh-process.sh): once the window has

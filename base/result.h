@@ -18,6 +18,8 @@ enum class Fault {
     BadValue,   // a value or name that does not fit where it goes
     Changed,    // another program changed the file since it was read
     Busy,       // another program is saving in the same folder
+    Lost,       // the connection to the file's machine ended in the middle
+    Cancelled,  // the user gave up waiting
 };
 
 // Why something could not be done, and a reason a person can read.

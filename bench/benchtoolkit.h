@@ -33,6 +33,8 @@ public:
     }
     QString appFolder() override { return m_folder; }
     FileAccess &files() override { return m_files; }
+    bool keepWaiting(const QString &, qint64) override { return true; }
+    void doneWaiting() override {}
     void end() override {}
 
     int prompts() const { return m_prompts; }

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/agent.h"
 #include "cli/invocation.h"
 #include "cli/printer.h"
 #include "config/categorylist.h"
@@ -89,6 +90,8 @@ int Runner::run()
     const QString &command = m_in.command;
     if (command == u"explain")
         return m_in.args.isEmpty() ? explainAll() : explain(m_in.args[0]); // needs no file
+    if (command == u"agent")
+        return serveAgent(m_env.files, QDir::current().absoluteFilePath(m_in.file), 0, 1);
     if (command == u"get")
         if (Result<int> slot = slotArgument(m_in.args[0]); !slot)
             return report(slot.error());
@@ -309,7 +312,8 @@ int Runner::change(const Edit &edit)
     case SaveState::Unconfirmed:
         return failed(m_path + u" was saved, but the system could not confirm that it reached the disk ("_s
                       + saved.reason() + u"); a crash now could bring back the previous file"_s);
-    case SaveState::Damaged: return failed(u"cannot save "_s + m_path + u": "_s + saved.reason());
+    case SaveState::Damaged:
+    case SaveState::Unknown: return failed(u"cannot save "_s + m_path + u": "_s + saved.reason());
     case SaveState::Untouched: break;
     }
     return failed(u"cannot save "_s + m_path + u": "_s + saved.reason() + u"; the file was left as it was"_s);

@@ -83,6 +83,8 @@ Commands:
   diff                            what saving the file as it stands would change
   explain [KEY]                   the help text of a setting; without KEY,
                                   every key with its caption, tab and kind
+  agent --file PATH               serve the editor this file over standard
+                                  input and output (it runs this over ssh)
 
 A command that changes the file saves it once, keeping the previous file as
 a backup ("vesk.cfg" -> "veskold.cfg"), and prints "changed"; one that would
@@ -121,6 +123,11 @@ Result<void> checkShape(const Invocation &in)
         return count(0);
     if (c == u"get" || (c == u"explain" && !in.args.isEmpty()))
         return count(1);
+    if (c == u"agent") {
+        if (in.file.isEmpty())
+            return wrong(u"agent needs --file PATH"_s);
+        return count(0);
+    }
     if (c == u"explain" || in.changes())
         return {};
     return wrong(u"unknown command \""_s + c + u'"');

@@ -1,6 +1,8 @@
 #include "document/configdocument.h"
 
-#include "store/diskstore.h"
+#include "document/placestore.h"
+
+#include <QFileInfo>
 
 #include <new>
 
@@ -35,12 +37,22 @@ Result<ConfigData> parsed(const QByteArray &bytes)
 ConfigDocument::ConfigDocument(FileAccess &files) : m_files(files) {}
 ConfigDocument::~ConfigDocument() = default;
 
-std::unique_ptr<ConfigStore> ConfigDocument::storeFor(const QString &path) const
+Result<std::pair<ConfigPlace, std::unique_ptr<ConfigStore>>>
+ConfigDocument::storeAt(const QString &where) const
 {
-    return std::make_unique<DiskStore>(m_files, path);
+    Result<ConfigPlace> place = parsePlace(where, [](const QString &p) { return QFileInfo::exists(p); });
+    if (!place)
+        return place.error();
+    std::unique_ptr<ConfigStore> store = storeFor(m_files, *place, m_waiter);
+    return std::pair{std::move(*place), std::move(store)};
 }
 
 QString ConfigDocument::path() const
+{
+    return m_store ? m_place.text() : QString();
+}
+
+QString ConfigDocument::shortName() const
 {
     return m_store ? m_store->where() : QString();
 }
@@ -50,16 +62,20 @@ QString ConfigDocument::backupPath() const
     return m_store ? m_store->backupWhere() : QString();
 }
 
-Result<ConfigData> ConfigDocument::open(const QString &path)
+Result<ConfigData> ConfigDocument::open(const QString &where)
 {
     try {
-        std::unique_ptr<ConfigStore> store = storeFor(path);
+        auto at = storeAt(where);
+        if (!at)
+            return at.error();
+        auto &[place, store] = *at;
         Result<StoredFile> read = store->read();
         if (!read)
             return read.error();
         Result<ConfigData> data = parsed(read->bytes);
         if (!data)
             return data;
+        m_place = std::move(place);
         m_store = std::move(store);
         m_stamp = read->stamp;
         m_reported.reset();
@@ -70,12 +86,17 @@ Result<ConfigData> ConfigDocument::open(const QString &path)
     }
 }
 
-void ConfigDocument::adopt(const QString &path)
+Result<void> ConfigDocument::adopt(const QString &where)
 {
-    m_store = storeFor(path);
+    auto at = storeAt(where);
+    if (!at)
+        return at.error();
+    m_place = std::move(at->first);
+    m_store = std::move(at->second);
     m_stamp = m_store->stampNow();
     m_reported.reset();
     m_torn = false;
+    return {};
 }
 
 Result<ConfigData> ConfigDocument::backup()
@@ -154,9 +175,29 @@ Changes ConfigDocument::changes(const ConfigContent &content)
     return c;
 }
 
-Result<FolderLock> ConfigDocument::hold(const QString &path)
+SaveOutcome ConfigDocument::saveElevated(const ConfigContent &content)
 {
-    return storeFor(path)->hold();
+    if (!canElevate())
+        return save(content);
+    ConfigPlace elevated = m_place;
+    elevated.elevated = true;
+    std::unique_ptr<ConfigStore> previous = std::exchange(m_store, storeFor(m_files, elevated, m_waiter));
+    SaveOutcome out = save(content);
+    // Refused there too: this account goes on saving, as before.
+    if (out.state == SaveState::Untouched && out.failure.fault != Fault::Changed) {
+        m_store = std::move(previous);
+        return out;
+    }
+    m_place = elevated;
+    return out;
+}
+
+Result<FolderLock> ConfigDocument::hold(const QString &where)
+{
+    auto at = storeAt(where);
+    if (!at)
+        return at.error();
+    return at->second->hold();
 }
 
 } // namespace vesk

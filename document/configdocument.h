@@ -3,6 +3,7 @@
 #include "base/result.h"
 #include "config/configreader.h"
 #include "config/configwriter.h"
+#include "document/configplace.h"
 #include "store/configstore.h"
 
 #include <QString>
@@ -42,17 +43,25 @@ public:
     ConfigDocument(const ConfigDocument &) = delete;
     ConfigDocument &operator=(const ConfigDocument &) = delete;
 
-    // The file the document is about; empty before the first open().
-    QString path() const;
-    QString backupPath() const;
+    // Told while the document waits for another machine; may cancel.
+    void setWaiter(Waiter waiter) { m_waiter = std::move(waiter); }
 
-    // Reads the file at path. On success the document is about that file:
+    // Where the file the document is about is, as the location file records
+    // it (see ConfigPlace); empty before the first open().
+    QString path() const;
+    // Where it is, for a title or a message: the path, or "host:path".
+    QString shortName() const;
+    QString backupPath() const;
+    // The file is on another machine.
+    bool remote() const { return !m_place.local(); }
+
+    // Reads the file at `where`. On success the document is about that file:
     // what it held comes back, and a save overwrites that version only
     // without asking. On failure the document is left as it was.
-    Result<ConfigData> open(const QString &path);
+    Result<ConfigData> open(const QString &where);
     // Makes the document about a file that could not be read: a save then
     // overwrites whatever is there at this moment (nothing, say).
-    void adopt(const QString &path);
+    Result<void> adopt(const QString &where);
     // The file read was a rewrite in place that a crash cut short: it may be
     // incomplete, and its backup holds the version before.
     bool torn() const { return m_torn; }
@@ -65,6 +74,12 @@ public:
     // then saves over the version that was reported, and only that one.
     SaveOutcome save(const ConfigContent &content);
     SaveOutcome overwrite(const ConfigContent &content);
+    // Whether a save refused for lack of permission could go through as the
+    // administrator: a file of this machine, saved by this account so far.
+    bool canElevate() const { return m_store && m_place.local() && !m_place.throughAgent(); }
+    // Saves as save() does, through the elevation command, which this
+    // document then keeps using.
+    SaveOutcome saveElevated(const ConfigContent &content);
 
     // What saving content would change.
     Changes changes(const ConfigContent &content);
@@ -72,13 +87,15 @@ public:
     // Keeps every other copy of the editor from saving the file at path
     // until the lock goes: for a change that reads, edits and saves it
     // with nobody to ask whether another's edit may go.
-    Result<FolderLock> hold(const QString &path);
+    Result<FolderLock> hold(const QString &where);
 
 private:
-    std::unique_ptr<ConfigStore> storeFor(const QString &path) const;
+    Result<std::pair<ConfigPlace, std::unique_ptr<ConfigStore>>> storeAt(const QString &where) const;
     SaveOutcome write(const ConfigContent &content, const std::optional<DiskStamp> &expected);
 
     FileAccess &m_files;
+    Waiter m_waiter;
+    ConfigPlace m_place;
     std::unique_ptr<ConfigStore> m_store;
     std::optional<DiskStamp> m_stamp;    // the file as read or last saved here
     std::optional<DiskStamp> m_reported; // another program's version, last reported

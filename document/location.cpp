@@ -1,6 +1,7 @@
 #include "document/location.h"
 
 #include "config/locationfile.h"
+#include "document/configplace.h"
 #include "store/fileaccess.h"
 
 #include <QDir>
@@ -41,9 +42,12 @@ std::optional<QString> ConfigLocation::recorded() const
 
 QString ConfigLocation::absolute(const QString &path) const
 {
-    if (path.isEmpty() || !QDir::isRelativePath(path))
+    // A place elsewhere, or reached through an agent, is as written.
+    const QDir folder(m_folder);
+    const auto place = parsePlace(path, [&](const QString &p) { return folder.exists(p); });
+    if (path.isEmpty() || !place || place->throughAgent() || !QDir::isRelativePath(path))
         return path;
-    return QDir(m_folder).absoluteFilePath(path);
+    return folder.absoluteFilePath(path);
 }
 
 QString ConfigLocation::defaultConfig() const

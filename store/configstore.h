@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vesk
@@ -21,7 +22,13 @@ struct StoredFile {
     // The file may be incomplete, and its backup holds the version before
     // the save that was cut short; the next save keeps that backup.
     bool torn = false;
+    uint owner = 0; // whose it is, and its permission bits
+    uint mode = 0;
 };
+
+// Told while a store waits (for another machine, say) how long it has
+// waited so far; answers false to give up waiting.
+using Waiter = std::function<bool(qint64 waitedMs)>;
 
 // Where the bytes of one configuration file live, and how they are read
 // and saved. The document above it knows nothing of disks, folders or

@@ -27,6 +27,8 @@ Result<StoredFile> DiskStore::read()
         out.stamp = DiskStamp::of(read->status, read->bytes);
         out.bytes = std::move(read->bytes);
         out.torn = left.ok() && left->torn;
+        out.owner = read->status.owner;
+        out.mode = read->status.mode;
         return out;
     } catch (const std::bad_alloc &) {
         return Failure::system(ENOMEM);

@@ -20,6 +20,7 @@ enum class SaveState {
     Unconfirmed, // the new file is in place, but the disk did not confirm it
     Damaged,     // the file could be neither rewritten nor put back: its backup holds the only copy
     Changed,     // another program changed the file since it was read: nothing was written
+    Unknown,     // the connection to the file's machine ended, and what it did could not be found out
 };
 
 struct SaveOutcome {

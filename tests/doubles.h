@@ -124,6 +124,13 @@ public:
         return m_writableDataFolder.isEmpty() ? dataFolder() : m_writableDataFolder;
     }
     FileAccess &files() override { return m_files; }
+    // Keeps waiting unless onWait says not to.
+    bool keepWaiting(const QString &what, qint64 waitedMs) override
+    {
+        return !onWait || onWait(what, waitedMs);
+    }
+    void doneWaiting() override {}
+    std::function<bool(const QString &, qint64)> onWait;
     void end() override { ++m_ends; }
 
     FaultyFiles &faultyFiles() { return m_files; }

@@ -158,6 +158,33 @@ QString QtToolkit::writableDataFolder()
     return dataFolders().write;
 }
 
+bool QtToolkit::keepWaiting(const QString &what, qint64 waitedMs)
+{
+    // A new wait after a cancelled one starts afresh.
+    if (waitedMs < m_lastWaited && m_progress && m_progress->wasCanceled())
+        doneWaiting();
+    m_lastWaited = waitedMs;
+    if (waitedMs < 500)
+        return true;
+    if (!m_progress) {
+        m_progress = new QProgressDialog(what, QStringLiteral("Cancel"), 0, 0);
+        m_progress->setWindowTitle(QStringLiteral("Please wait"));
+        m_progress->setWindowModality(Qt::ApplicationModal);
+        m_progress->setMinimumDuration(0);
+        m_progress->setAutoClose(false);
+        m_progress->show();
+    }
+    m_progress->setLabelText(what);
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !m_progress->wasCanceled();
+}
+
+void QtToolkit::doneWaiting()
+{
+    delete m_progress;
+    m_lastWaited = 0;
+}
+
 void QtToolkit::end()
 {
     QCoreApplication::exit(0);

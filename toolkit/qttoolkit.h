@@ -4,6 +4,9 @@
 #include "store/fileaccess.h"
 #include "toolkit/toolkit.h"
 
+#include <QPointer>
+#include <QProgressDialog>
+
 #include <optional>
 
 namespace vesk
@@ -21,9 +24,13 @@ public:
     QString dataFolder() override;
     QString writableDataFolder() override;
     FileAccess &files() override { return m_files; }
+    bool keepWaiting(const QString &what, qint64 waitedMs) override;
+    void doneWaiting() override;
     void end() override;
 
 private:
+    QPointer<QProgressDialog> m_progress;
+    qint64 m_lastWaited = 0;
     DiskFileAccess m_files;
     const DataFolders &dataFolders();
     std::optional<DataFolders> m_dataFolders;

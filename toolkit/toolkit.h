@@ -36,6 +36,12 @@ public:
     // cannot be written.
     virtual QString writableDataFolder() { return dataFolder(); }
     virtual FileAccess &files() = 0;
+    // Called again and again while the editor waits for another machine,
+    // with how long this wait has lasted: a busy window shows a way to give
+    // up (after half a second) and answers false once the user did.
+    virtual bool keepWaiting(const QString &what, qint64 waitedMs) = 0;
+    // The wait is over: whatever keepWaiting() showed goes.
+    virtual void doneWaiting() = 0;
     // Ends the program; the caller returns to the event loop, which stops.
     virtual void end() = 0;
 };

@@ -98,6 +98,9 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     : QMainWindow(parent), m_toolkit(toolkit), m_document(std::make_unique<ConfigDocument>(toolkit.files())),
       m_categories(new CategoryList(this))
 {
+    m_document->setWaiter([this](qint64 waited) {
+        return m_toolkit.keepWaiting(u"Waiting for "_s + m_waitingFor + u"..."_s, waited);
+    });
     setObjectName(u"Form1"_s);
     setWindowTitle(u"VESK Front End"_s);
     QFont f = font();
@@ -579,7 +582,7 @@ void MainWindow::load(const QString &file)
     const QString path = file.isEmpty() ? readIni() : file;
     if (!openConfig(path)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
-        m_document->adopt(path);
+        (void)m_document->adopt(path); // a place that names no file was said by openConfig
         changeCfgLocation();
     }
     m_changed = false;
@@ -611,9 +614,22 @@ void MainWindow::recordLocation(const QString &path)
                          Buttons::Ok, Icon::Critical, u"ERROR"_s);
 }
 
+template <class Step> auto MainWindow::busy(const QString &what, Step &&step)
+{
+    // Reading or saving may wait: for another copy of the editor, or for
+    // the machine the file is on, which the document's waits name.
+    m_waitingFor = what;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([this] {
+        QGuiApplication::restoreOverrideCursor();
+        m_toolkit.doneWaiting();
+    });
+    return step();
+}
+
 bool MainWindow::openConfig(const QString &path)
 {
-    Result<ConfigData> loaded = m_document->open(path);
+    Result<ConfigData> loaded = busy(path, [&] { return m_document->open(path); });
     if (!loaded) {
         m_toolkit.messageBox(
             u"Could not find the cfg file at "_s + path
@@ -627,6 +643,9 @@ bool MainWindow::openConfig(const QString &path)
     // Only a file that was read replaces what the window shows.
     apply(std::move(*loaded));
     m_changed = false;
+    // A file on another machine says where it is.
+    setWindowTitle(m_document->remote() ? u"VESK Front End - "_s + m_document->shortName()
+                                        : u"VESK Front End"_s);
     return true;
 }
 
@@ -726,13 +745,8 @@ bool MainWindow::save()
     // stays open with the edits, and the file on disk is untouched.
     try {
         const ConfigContent now = content();
-        // A save may wait for another copy of the editor to finish its own.
-        auto busy = [](auto &&step) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-            return step();
-        };
-        SaveOutcome saved = busy([&] { return m_document->save(now); });
+        const QString where = m_document->shortName();
+        SaveOutcome saved = busy(where, [&] { return m_document->save(now); });
         // Another program's edits are overwritten only when the user says
         // so, and only the version the user was told about.
         while (saved.state == SaveState::Changed) {
@@ -742,8 +756,18 @@ bool MainWindow::save()
                     Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
                 != Answer::Yes)
                 return false;
-            saved = busy([&] { return m_document->overwrite(now); });
+            saved = busy(where, [&] { return m_document->overwrite(now); });
         }
+        // A file this account may not write: the administrator may.
+        const bool denied = saved.failure.code == EACCES || saved.failure.code == EPERM;
+        if (saved.state == SaveState::Untouched && denied && m_document->canElevate()
+            && m_toolkit.messageBox(u"This account may not save the cfg file at "_s + configPath() + u" ("_s
+                                        + saved.reason() + u").  Save it as administrator?"_s,
+                                    Buttons::YesNo, Icon::None, u"Save as administrator"_s, Answer::No)
+                   == Answer::Yes)
+            saved = busy(where, [&] { return m_document->saveElevated(now); });
+        if (saved.state == SaveState::Changed)
+            return failed(saved.reason());
         if (saved.state == SaveState::Unconfirmed)
             return failed(u"the new file is in place, but the system could not confirm that it reached the "
                           "disk ("_s

@@ -97,6 +97,8 @@ private:
     // The path the location file records; recorded anew when there is none.
     QString readIni();
     bool openConfig(const QString &path);
+    // Runs step (a read or a save) with the busy cursor; its waits name what.
+    template <class Step> auto busy(const QString &what, Step &&step);
     // A file whose rewrite was cut short: the user may see its backup instead.
     void offerBackup(ConfigData &data);
     // Shows what was read, replacing what the window showed.
@@ -112,6 +114,7 @@ private:
     Toolkit &m_toolkit;
     // The file: where it is, its stamp, and its save.
     std::unique_ptr<ConfigDocument> m_document;
+    QString m_waitingFor; // what the document waits for, for its waits' words
     bool m_changed = false;
     bool m_ended = false;
     bool m_placed = false;
