@@ -65,7 +65,6 @@ void adoptForBackup(SaveFile &file, const FileStatus &old, Folder &from, const Q
     (void)file.copyAttributes(from, name);
 }
 
-
 Rewrite rewriteInPlace(Folder &folder, const QString &name, const FileStatus &st, QByteArrayView data,
                        QByteArrayView old)
 {
