@@ -188,5 +188,4 @@ FileResult DiskFolder::clearRewriteMark(const QString &name)
     return {};
 }
 
-
 } // namespace vesk::disk

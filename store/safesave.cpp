@@ -77,7 +77,7 @@ private:
     std::unique_ptr<SaveFile> m_newFile, m_backupFile;
     FileStatus m_written;          // the new file, once in place
     FileStatus m_backupWritten;    // the backup rewritten in place
-    bool m_inPlace = false;         // the file is rewritten where it is, not replaced
+    bool m_inPlace = false;        // the file is rewritten where it is, not replaced
     bool m_kept = false;           // the older backup also has the .keep name
     bool m_backupInPlace = false;  // the folder takes no new file; the backup is rewritten
     bool m_backupReplaced = false; // the backup name holds the new backup
