@@ -150,7 +150,7 @@ public:
         if (request.contains(u"expected"_s))
             expected = agent::stampFromJson(request[u"expected"_s].toObject());
         // The save goes to its end even when the editor has gone meanwhile.
-        const SaveOutcome saved = m_store.write(*bytes, expected);
+        const SaveOutcome saved = m_store.write(*bytes, expected, request.value(u"backup"_s).toBool(true));
         out = saved.ok() ? QJsonObject{{u"ok"_s, true}} : failed(saved.failure);
         out[u"state"_s] = agent::stateName(saved.state);
         if (saved.stamp)

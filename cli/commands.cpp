@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/agent.h"
+#include "cli/apply.h"
 #include "cli/invocation.h"
 #include "cli/printer.h"
 #include "config/categorylist.h"
@@ -10,6 +11,8 @@
 #include "document/location.h"
 
 #include <QDir>
+#include <QFile>
+#include <QJsonArray>
 #include <QTextStream>
 
 #include <functional>
@@ -71,7 +74,9 @@ private:
     int categories();
     int diff();
     // Applies an edit to the file's content and saves when it changed it.
-    int change(const Edit &edit);
+    // told: what the command tells of its change, in JSON.
+    int change(const Edit &edit, const std::function<Printer::Fields()> &told = {});
+    int apply();
     int set();
     int unset();
     int category();
@@ -113,6 +118,8 @@ int Runner::run()
         return set();
     if (command == u"unset")
         return unset();
+    if (command == u"apply")
+        return apply();
     return category();
 }
 
@@ -273,7 +280,7 @@ int Runner::diff()
     return kOk;
 }
 
-int Runner::change(const Edit &edit)
+int Runner::change(const Edit &edit, const std::function<Printer::Fields()> &told)
 {
     // From the read to the save no other copy of the editor saves the file,
     // so that no change of theirs is lost, nor this one refused.
@@ -287,24 +294,26 @@ int Runner::change(const Edit &edit)
     ConfigContent after = before;
     if (const Result<void> edited = edit(after); !edited)
         return report(edited.error());
+    // What the command tells of its change, in JSON; apply also the diff.
+    Printer::Fields fields = told ? told() : Printer::Fields();
+    const bool changed = before != after;
+    fields.prepend({u"changed"_s, changed});
+    if (m_in.dryRun || told)
+        fields.append({u"diff"_s, changed ? diffText(after) : QString()});
     // Nothing to do: the file and its backup stay exactly as they are.
-    if (before == after) {
-        Printer::Fields fields{{u"changed"_s, false}};
-        if (m_in.dryRun)
-            fields.append({u"diff"_s, QString()});
+    if (!changed) {
         m_out.object(fields, u"unchanged\n"_s);
         return kOk;
     }
     if (const Result<QByteArray> composed = composeConfig(after); !composed)
         return failed(u"cannot save "_s + m_path + u": "_s + composed.reason());
     if (m_in.dryRun) {
-        const QString text = diffText(after);
-        m_out.object({{u"changed"_s, true}, {u"diff"_s, text}}, text);
+        m_out.object(fields, fields.last().second.toString());
         return kOk;
     }
-    const SaveOutcome saved = m_document.save(after);
+    const SaveOutcome saved = m_document.save(after, !m_in.noBackup);
     switch (saved.state) {
-    case SaveState::Saved: m_out.object({{u"changed"_s, true}}, u"changed\n"_s); return kOk;
+    case SaveState::Saved: m_out.object(fields, u"changed\n"_s); return kOk;
     case SaveState::Changed:
         // Nobody to ask whether another program's edits may go: refuse.
         return failed(
@@ -317,6 +326,42 @@ int Runner::change(const Edit &edit)
     case SaveState::Untouched: break;
     }
     return failed(u"cannot save "_s + m_path + u": "_s + saved.reason() + u"; the file was left as it was"_s);
+}
+
+int Runner::apply()
+{
+    const QString &from = m_in.args[0];
+    QFile in;
+    const bool opened = from == u"-" ? in.open(stdin, QIODevice::ReadOnly)
+                                     : (in.setFileName(from), in.open(QIODevice::ReadOnly));
+    if (!opened)
+        return failed(u"cannot read "_s + from + u": "_s + in.errorString());
+    // A wanted state is a few kilobytes; this much is no document.
+    constexpr qint64 kMaxDocument = 16 * 1024 * 1024;
+    const QByteArray json = in.read(kMaxDocument + 1);
+    if (json.size() > kMaxDocument)
+        return report(Failure::of(Fault::BadValue, u"the document is larger than 16 MiB"_s));
+    const Result<WantedState> wanted = parseWantedState(json, m_in.force);
+    if (!wanted)
+        return report(wanted.error());
+    Applied done;
+    QStringList problems;
+    return change(
+        [&](ConfigContent &c) {
+            done = applyWantedState(*wanted, c);
+            for (const Setting &s : catalogue::settings())
+                if (const Result<void> fits = checkValue(s.slot, c.values[size_t(s.slot)]); !fits)
+                    problems << s.key + u": "_s + fits.reason();
+            return Result<void>();
+        },
+        [&] {
+            return Printer::Fields{
+                {u"settings"_s, QJsonArray::fromStringList(done.settings)},
+                {u"categoriesAdded"_s, QJsonArray::fromStringList(done.categoriesAdded)},
+                {u"categoriesChanged"_s, QJsonArray::fromStringList(done.categoriesChanged)},
+                {u"categoriesRemoved"_s, QJsonArray::fromStringList(done.categoriesRemoved)},
+                {u"problems"_s, QJsonArray::fromStringList(problems)}};
+        });
 }
 
 int Runner::set()

@@ -79,6 +79,8 @@ Commands:
   category add NAME IMAGE         add a category at its sorted place
   category delete NAME            delete the first category of that name
   category rename OLD NEW [IMAGE] rename a category, keeping or replacing its image
+  apply FILE|-                    bring the file to the state a JSON document
+                                  describes (settings, categories), saving once
   check                           one line for each value that does not fit
   diff                            what saving the file as it stands would change
   explain [KEY]                   the help text of a setting; without KEY,
@@ -110,10 +112,10 @@ Result<void> checkShape(const Invocation &in)
     const QString &c = in.command;
     if (in.all && c != u"list")
         return wrong(u"--all goes with list only"_s);
-    if ((in.dryRun || in.force) && !in.changes())
-        return wrong(u"--dry-run and --force go with set, unset and category only"_s);
-    if (in.force && c != u"set")
-        return wrong(u"--force goes with set only"_s);
+    if ((in.dryRun || in.force || in.noBackup) && !in.changes())
+        return wrong(u"--dry-run, --force and --no-backup go with set, unset, category and apply only"_s);
+    if (in.force && c != u"set" && c != u"apply")
+        return wrong(u"--force goes with set and apply only"_s);
     auto count = [&](qsizetype n) -> Result<void> {
         if (in.args.size() == n)
             return {};
@@ -121,7 +123,7 @@ Result<void> checkShape(const Invocation &in)
     };
     if (c == u"list" || c == u"check" || c == u"categories" || c == u"diff")
         return count(0);
-    if (c == u"get" || (c == u"explain" && !in.args.isEmpty()))
+    if (c == u"get" || c == u"apply" || (c == u"explain" && !in.args.isEmpty()))
         return count(1);
     if (c == u"agent") {
         if (in.file.isEmpty())
@@ -137,7 +139,7 @@ Result<void> checkShape(const Invocation &in)
 
 bool Invocation::changes() const
 {
-    return command == u"set" || command == u"unset" || command == u"category";
+    return command == u"set" || command == u"unset" || command == u"category" || command == u"apply";
 }
 
 Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &arguments)
@@ -153,8 +155,10 @@ Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &argu
     const QCommandLineOption all(u"all"_s, u"list: add the categories and the count of other lines."_s);
     const QCommandLineOption dryRun({u"n"_s, u"dry-run"_s},
                                     u"Print the changes as a unified diff; save nothing."_s);
-    const QCommandLineOption force(u"force"_s, u"set: write values that do not fit their setting's kind."_s);
-    parser.addOptions({help, version, file, json, all, dryRun, force});
+    const QCommandLineOption force(u"force"_s,
+                                   u"set, apply: write values that do not fit their setting's kind."_s);
+    const QCommandLineOption noBackup(u"no-backup"_s, u"Leave the backup as it is when saving."_s);
+    parser.addOptions({help, version, file, json, all, dryRun, force, noBackup});
     parser.addPositionalArgument(u"command"_s, u"What to do (see Commands)."_s, u"COMMAND [ARGS...]"_s);
     if (!parser.parse(arguments))
         return wrong(parser.errorText() + u" (put -- before a value that begins with -)"_s);
@@ -167,6 +171,7 @@ Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &argu
     in.all = parser.isSet(all);
     in.dryRun = parser.isSet(dryRun);
     in.force = parser.isSet(force);
+    in.noBackup = parser.isSet(noBackup);
     if (parser.values(file).size() > 1 || (parser.isSet(file) && parser.value(file).isEmpty()))
         return wrong(u"--file takes one PATH"_s);
     in.file = parser.value(file);

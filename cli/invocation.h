@@ -19,6 +19,7 @@ struct Invocation {
     bool all = false;
     bool dryRun = false;
     bool force = false;
+    bool noBackup = false;
     QString command;
     QStringList args;
 

@@ -113,7 +113,8 @@ Result<ConfigData> ConfigDocument::backup()
     }
 }
 
-SaveOutcome ConfigDocument::write(const ConfigContent &content, const std::optional<DiskStamp> &expected)
+SaveOutcome ConfigDocument::write(const ConfigContent &content, const std::optional<DiskStamp> &expected,
+                                  bool rotateBackup)
 {
     SaveOutcome out;
     if (!m_store) {
@@ -126,7 +127,7 @@ SaveOutcome ConfigDocument::write(const ConfigContent &content, const std::optio
             out.failure = composed.error();
             return out;
         }
-        out = m_store->write(*composed, expected);
+        out = m_store->write(*composed, expected, rotateBackup);
     } catch (const std::bad_alloc &) {
         out.failure = Failure::system(ENOMEM);
         return out;
@@ -141,9 +142,9 @@ SaveOutcome ConfigDocument::write(const ConfigContent &content, const std::optio
     return out;
 }
 
-SaveOutcome ConfigDocument::save(const ConfigContent &content)
+SaveOutcome ConfigDocument::save(const ConfigContent &content, bool rotateBackup)
 {
-    return write(content, m_stamp);
+    return write(content, m_stamp, rotateBackup);
 }
 
 SaveOutcome ConfigDocument::overwrite(const ConfigContent &content)

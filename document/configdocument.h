@@ -72,7 +72,8 @@ public:
     // backup. When another program changed the file since it was read or
     // saved here, nothing is written and the state is Changed: overwrite()
     // then saves over the version that was reported, and only that one.
-    SaveOutcome save(const ConfigContent &content);
+    // Without rotateBackup the backup stays as it is.
+    SaveOutcome save(const ConfigContent &content, bool rotateBackup = true);
     SaveOutcome overwrite(const ConfigContent &content);
     // Whether a save refused for lack of permission could go through as the
     // administrator: a file of this machine, saved by this account so far.
@@ -91,7 +92,8 @@ public:
 
 private:
     Result<std::pair<ConfigPlace, std::unique_ptr<ConfigStore>>> storeAt(const QString &where) const;
-    SaveOutcome write(const ConfigContent &content, const std::optional<DiskStamp> &expected);
+    SaveOutcome write(const ConfigContent &content, const std::optional<DiskStamp> &expected,
+                      bool rotateBackup = true);
 
     FileAccess &m_files;
     Waiter m_waiter;

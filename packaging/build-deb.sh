@@ -13,4 +13,4 @@ export CXXFLAGS LDFLAGS
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DVESK_TESTS=OFF
 cmake --build "$out"
 (cd "$out" && cpack -G DEB)
-ls "$out"/veskfrontend_*.deb
+ls "$out"/veskcfg_*.deb "$out"/veskfrontend_*.deb

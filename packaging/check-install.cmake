@@ -29,7 +29,13 @@ set(expected
   ${icons}/scalable/apps/veskfrontend.svg
   bin/veskcfg
   share/bash-completion/completions/veskcfg
-  share/man/man1/veskcfg.1.gz)
+  share/doc/veskcfg/changelog.gz
+  share/doc/veskcfg/copyright
+  share/man/man1/veskcfg.1.gz
+  share/ansible/collections/ansible_collections/vesk/tracker/README.md
+  share/ansible/collections/ansible_collections/vesk/tracker/galaxy.yml
+  share/ansible/collections/ansible_collections/vesk/tracker/meta/runtime.yml
+  share/ansible/collections/ansible_collections/vesk/tracker/plugins/modules/vesk_config.py)
 foreach(size ${png_sizes})
   list(APPEND expected ${icons}/${size}x${size}/apps/veskfrontend.png)
 endforeach()

@@ -9,7 +9,8 @@
 //   {"op":"read"}                 the file: bytes and stamp, leftovers cleared
 //   {"op":"backup"}               its backup's bytes
 //   {"op":"stamp"}                the stamp of what is there now
-//   {"op":"write","size":N,"sha256":H,"expected":STAMP}   + N bytes: save them
+//   {"op":"write","size":N,"sha256":H,"expected":STAMP,"backup":B}   + N bytes:
+//                                 save them ("backup": false leaves the backup)
 // Answers: {"ok":true,...} with "size", "sha256", "stamp", "torn", "owner",
 // "mode" and the bytes for a read; "state" and "stamp" for a write; or
 // {"ok":false,"fault":F,"code":errno,"reason":R} (a write's also with "state").

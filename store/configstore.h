@@ -51,8 +51,10 @@ public:
     virtual DiskStamp stampNow() = 0;
     // Saves bytes, keeping the file that was there as the backup, if the
     // file is still the one `expected` describes (without it, whatever is
-    // there); the outcome says what is on the disk afterwards.
-    virtual SaveOutcome write(const QByteArray &bytes, const std::optional<DiskStamp> &expected) = 0;
+    // there); the outcome says what is on the disk afterwards. Without
+    // rotateBackup the backup stays as it is.
+    virtual SaveOutcome write(const QByteArray &bytes, const std::optional<DiskStamp> &expected,
+                              bool rotateBackup = true) = 0;
     // Keeps every other copy of the editor from saving the file until the
     // lock goes: for a change that reads, edits and saves with nobody to ask.
     virtual Result<FolderLock> hold() = 0;

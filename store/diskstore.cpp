@@ -48,9 +48,10 @@ DiskStamp DiskStore::stampNow()
     return DiskStamp::take(m_files, m_path);
 }
 
-SaveOutcome DiskStore::write(const QByteArray &bytes, const std::optional<DiskStamp> &expected)
+SaveOutcome DiskStore::write(const QByteArray &bytes, const std::optional<DiskStamp> &expected,
+                             bool rotateBackup)
 {
-    return saveWithBackup(m_files, m_path, backupWhere(), bytes, kMaxConfigBytes, expected);
+    return saveWithBackup(m_files, m_path, backupWhere(), bytes, kMaxConfigBytes, expected, rotateBackup);
 }
 
 Result<FolderLock> DiskStore::hold()

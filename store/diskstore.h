@@ -16,7 +16,8 @@ public:
     Result<StoredFile> read() override;
     Result<QByteArray> readBackup() override;
     DiskStamp stampNow() override;
-    SaveOutcome write(const QByteArray &bytes, const std::optional<DiskStamp> &expected) override;
+    SaveOutcome write(const QByteArray &bytes, const std::optional<DiskStamp> &expected,
+                      bool rotateBackup = true) override;
     Result<FolderLock> hold() override;
 
 private:

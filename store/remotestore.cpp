@@ -55,13 +55,16 @@ DiskStamp RemoteStore::stampNow()
                                             : DiskStamp();
 }
 
-SaveOutcome RemoteStore::write(const QByteArray &bytes, const std::optional<DiskStamp> &expected)
+SaveOutcome RemoteStore::write(const QByteArray &bytes, const std::optional<DiskStamp> &expected,
+                               bool rotateBackup)
 {
     const QString sha = agent::sha256(bytes);
     QJsonObject request{
         {u"op"_s, u"write"_s}, {u"size"_s, QString::number(bytes.size())}, {u"sha256"_s, sha}};
     if (expected)
         request[u"expected"_s] = agent::toJson(*expected);
+    if (!rotateBackup)
+        request[u"backup"_s] = false;
     const Result<AgentLink::Answer> a = m_link.ask(request, bytes);
     if (!a) {
         // Refused before anything went: untouched. Cut off after the bytes

@@ -20,7 +20,8 @@ public:
     Result<StoredFile> read() override;
     Result<QByteArray> readBackup() override;
     DiskStamp stampNow() override;
-    SaveOutcome write(const QByteArray &bytes, const std::optional<DiskStamp> &expected) override;
+    SaveOutcome write(const QByteArray &bytes, const std::optional<DiskStamp> &expected,
+                      bool rotateBackup = true) override;
     // The agent takes the lock for each save itself.
     Result<FolderLock> hold() override { return FolderLock(); }
 

@@ -26,7 +26,10 @@ public:
 
     // `checked` is the file as the caller examined it, before leftovers
     // were cleared.
-    SaveOutcome run(const QByteArray &data, qint64 maxBackupBytes, const FileStatus &checked, bool torn);
+    // torn: the file's rewrite was cut short. rotate: the file that is
+    // replaced becomes the backup.
+    SaveOutcome run(const QByteArray &data, qint64 maxBackupBytes, const FileStatus &checked, bool torn,
+                    bool rotate);
     // Puts back whatever a failed save changed. Never throws.
     void undo() noexcept;
     // What the failure left, once undone.
@@ -34,7 +37,7 @@ public:
 
 private:
     // The steps of run(), in order; each failure has already been undone.
-    FileResult steps(const QByteArray &data, qint64 maxBackupBytes, bool torn);
+    FileResult steps(const QByteArray &data, qint64 maxBackupBytes, bool torn, bool rotate);
     FileResult firstSave(const QByteArray &data);
     FileResult checkBackupName();
     FileResult stageNewFile(const QByteArray &data);
@@ -87,7 +90,8 @@ private:
     bool m_raced = false;          // another program changed the file meanwhile
 };
 
-SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes, const FileStatus &checked, bool torn)
+SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes, const FileStatus &checked, bool torn,
+                      bool rotate)
 {
     m_data = data;
     const Result<FileStatus> target = m_folder.status(m_name);
@@ -98,7 +102,7 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes, const FileS
         return outcome(fail(changedMeanwhile()));
     if (m_target.exists && !m_target.regular)
         return outcome(fail(notRegular(m_target)));
-    const FileResult r = steps(data, maxBackupBytes, torn);
+    const FileResult r = steps(data, maxBackupBytes, torn, rotate);
     if (!r)
         return outcome(r);
     SaveOutcome out;
@@ -107,7 +111,7 @@ SaveOutcome Save::run(const QByteArray &data, qint64 maxBackupBytes, const FileS
     return out;
 }
 
-FileResult Save::steps(const QByteArray &data, qint64 maxBackupBytes, bool torn)
+FileResult Save::steps(const QByteArray &data, qint64 maxBackupBytes, bool torn, bool rotate)
 {
     if (!m_target.exists)
         return firstSave(data);
@@ -127,9 +131,9 @@ FileResult Save::steps(const QByteArray &data, qint64 maxBackupBytes, bool torn)
         r = readCurrent(maxBackupBytes);
     // A file whose rewrite was cut short is never made the backup: the
     // backup is its last complete version.
-    if (r && !torn)
+    if (r && !torn && rotate)
         r = stageBackup(maxBackupBytes);
-    if (r && !torn)
+    if (r && !torn && rotate)
         r = placeBackup(m_older.exists);
     if (r)
         r = placeNewFile(data);
@@ -389,7 +393,7 @@ SaveOutcome untouched(const Failure &why)
 
 SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
                            const QByteArray &data, qint64 maxBackupBytes,
-                           const std::optional<DiskStamp> &expected)
+                           const std::optional<DiskStamp> &expected, bool rotateBackup)
 {
     try {
         Result<SavePlace> o = openSavePlace(files, path, backupPath);
@@ -415,7 +419,7 @@ SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString
         const Result<Leftovers> left = recoverLocked(*o);
         Save save(folder, o->place.name, *o->backups, o->backupName);
         try {
-            return save.run(data, maxBackupBytes, *checked, left.ok() && left->torn);
+            return save.run(data, maxBackupBytes, *checked, left.ok() && left->torn, rotateBackup);
         } catch (const std::bad_alloc &) {
             save.undo();
             return save.outcome(FileResult::failure(ENOMEM, outOfMemory()));

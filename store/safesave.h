@@ -39,7 +39,8 @@ struct SaveOutcome {
 // backupPath, under the lock of the file's folder. When `expected` is given,
 // the file must still be what it describes, or nothing is written and the
 // state is Changed; the check and the replacement both happen under the
-// lock, and the replaced file is checked again as it goes.
+// lock, and the replaced file is checked again as it goes. Without
+// rotateBackup the backup is left as it is.
 // The target name always holds a complete file, old or new, and the backup
 // name a complete backup; on any failure the target and the backup are left
 // as they were, but where the state says otherwise. The file keeps its
@@ -49,7 +50,7 @@ struct SaveOutcome {
 // failed save like any other.
 SaveOutcome saveWithBackup(FileAccess &files, const QString &path, const QString &backupPath,
                            const QByteArray &data, qint64 maxBackupBytes,
-                           const std::optional<DiskStamp> &expected = std::nullopt);
+                           const std::optional<DiskStamp> &expected = std::nullopt, bool rotateBackup = true);
 
 // Keeps every other copy of the editor from saving path (or reading it
 // while clearing leftovers) until the lock goes: for a change that reads

@@ -83,6 +83,8 @@ private slots:
     void failedSaveKeepsFiles();
     void fileChangedWhileWorking();
     void argumentThatIsNotUtf8();
+    void applyDocuments_data();
+    void applyDocuments();
     void unifiedDiff_data();
     void unifiedDiff();
 
@@ -329,6 +331,74 @@ void TstVeskcfg::argumentThatIsNotUtf8()
     QVERIFY(p.readAllStandardError().contains("argument 5 is not valid UTF-8"));
     QCOMPARE(readBytes(cfg()), kInput);
     QVERIFY(!QFile::exists(backup()));
+}
+
+// apply: a document of the wanted state, checked whole, then one save; a
+// document that fails any check changes nothing, the backup included.
+void TstVeskcfg::applyDocuments_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("after"); // empty: unchanged
+    QTest::addColumn<QString>("told");
+    const QByteArray both = "{\"settings\":{\"port\":7000,\"vesk_debug\":null},"
+                            "\"categories\":[{\"name\":\"Games\",\"image\":\"/g.png\"},"
+                            "{\"name\":\"Anime\",\"state\":\"absent\"}]}";
+    const QByteArray saved7000 =
+        saved("port = 7000\r\n", "vesk_tag1 = Games|/g.png\r\nvesk_tag2 = Music|/m.png\r\n");
+    QTest::newRow("settings and categories") << both << QStringList() << 0 << saved7000 << u"changed"_s;
+    QTest::newRow("json")
+        << both << QStringList{u"--json"_s} << 0 << saved7000
+        << u"\"categoriesAdded\":[\"Games\"],\"categoriesChanged\":[],\"categoriesRemoved\":[\"Anime\"]"_s;
+    QTest::newRow("nothing to do") << QByteArray(R"({"settings":{"port":"6969"}})") << QStringList() << 0
+                                   << QByteArray() << u"unchanged"_s;
+    QTest::newRow("dry run") << both << QStringList{u"--dry-run"_s} << 0 << QByteArray() << u"+port = 7000"_s;
+    QTest::newRow("forced value") << QByteArray(R"({"settings":{"port":"70000"}})")
+                                  << QStringList{u"--force"_s} << 0
+                                  << saved("port = 70000\r\nvesk_debug = 0\r\n", kTags) << u"changed"_s;
+    QTest::newRow("image changed") << QByteArray(R"({"categories":[{"name":"Music","image":"/n.png"}]})")
+                                   << QStringList() << 0
+                                   << saved(kSettings,
+                                            "vesk_tag1 = Anime|/a.png\r\nvesk_tag2 = Music|/n.png\r\n")
+                                   << u"changed"_s;
+    // Rejected whole: nothing is applied, the good parts neither.
+    QTest::newRow("unknown key") << QByteArray(R"({"settings":{"port":"1","portt":"2"}})") << QStringList()
+                                 << 2 << QByteArray() << u"did you mean port?"_s;
+    QTest::newRow("value out of range") << QByteArray(R"({"settings":{"port":"70000"}})") << QStringList()
+                                        << 2 << QByteArray() << u"1 to 65535"_s;
+    QTest::newRow("bar in a name") << QByteArray(R"({"categories":[{"name":"a|b","image":"x"}]})")
+                                   << QStringList() << 2 << QByteArray() << u"cannot contain"_s;
+    QTest::newRow("present without image") << QByteArray(R"({"categories":[{"name":"Games"}]})")
+                                           << QStringList() << 2 << QByteArray() << u"needs an image file"_s;
+    QTest::newRow("unknown member") << QByteArray(R"({"setting":{}})") << QStringList() << 2 << QByteArray()
+                                    << u"unknown member \"setting\""_s;
+    QTest::newRow("no JSON") << QByteArray("port = 1") << QStringList() << 2 << QByteArray()
+                             << u"no JSON object"_s;
+    QTest::newRow("line break") << QByteArray(R"({"settings":{"vesk_realm":"a\nb"}})") << QStringList() << 2
+                                << QByteArray() << u"line break"_s;
+}
+
+void TstVeskcfg::applyDocuments()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, told);
+    writeBytes(backup(), "older\r\n");
+    QProcess p;
+    p.setWorkingDirectory(m_dir->path());
+    p.start(QStringLiteral(VESKCFG_PATH),
+            QStringList{u"--file"_s, u"vesk.cfg"_s} + options + QStringList{u"apply"_s, u"-"_s});
+    p.write(document);
+    p.closeWriteChannel();
+    QVERIFY(p.waitForFinished(20000));
+    const QString said = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    QCOMPARE(p.exitCode(), code);
+    QVERIFY2(said.contains(told), qPrintable(said));
+    QCOMPARE(readBytes(cfg()), after.isEmpty() ? kInput : after);
+    QCOMPARE(readBytes(backup()), after.isEmpty() ? QByteArray("older\r\n") : kInput);
 }
 
 // Another program writes the file between the read and the save: there is
