@@ -82,8 +82,8 @@ int main(int argc, char *argv[])
         f.close();
         const Figures here = measure(folder + name, rounds);
         const Figures there = measure(remote + folder + name, rounds);
-        std::printf("| %lld lines | %.1f ms | %.1f ms | %.1f ms | %.1f ms | %+.1f ms |\n", qlonglong(lines), here.open,
-                    there.open, here.save, there.save, there.save - here.save);
+        std::printf("| %lld lines | %.1f ms | %.1f ms | %.1f ms | %.1f ms | %+.1f ms |\n", qlonglong(lines),
+                    here.open, there.open, here.save, there.save, there.save - here.save);
     }
     return 0;
 }

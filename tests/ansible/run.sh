@@ -12,4 +12,7 @@ export ANSIBLE_COLLECTIONS_PATH="$src/ansible" ANSIBLE_LOCALHOST_WARNING=false A
 export ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 PATH="$bin:$PATH"
 ansible-playbook -i localhost, -c local -e "scratch=$scratch" "$src/tests/ansible/playbook.yml"
 test -f "$scratch/veskold.cfg"
-ansible-doc -t module vesk.tracker.vesk_config | grep -q "Set settings and categories"
+doc=$(ansible-doc -t module vesk.tracker.vesk_config)
+for part in "Brings the configuration file" "OPTIONS" "EXAMPLES" "RETURN VALUES"; do
+  grep -q "$part" <<<"$doc" || { echo "ansible-doc shows no $part"; exit 1; }
+done
