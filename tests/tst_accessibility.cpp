@@ -11,7 +11,13 @@
 
 #include <QAccessible>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QToolButton>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -29,12 +35,102 @@ QString accessibleText(QObject *o, QAccessible::Text t)
 const QByteArray kConfig =
     "port = 6969\r\nvesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
 
+// The text interface of a box, as a screen reader asks it.
+QAccessibleTextInterface *textOf(QObject *box)
+{
+    return QAccessible::queryAccessibleInterface(box)->textInterface();
+}
+
 } // namespace
 
 class AccessibilityTest : public QObject
 {
     Q_OBJECT
 private slots:
+    // Every question about a box's text comes back (Qt 6.4's own answer
+    // to the word at the end never did), with the text whole: each piece
+    // is where it says, and one run of attributes covers the whole value.
+    void boxTextAnswersEveryQuestion_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("words"); // the words at each word start, joined by "|"
+        QTest::newRow("port") << u"6969"_s << u"6969"_s;
+        QTest::newRow("one character") << u"1"_s << u"1"_s;
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("url") << u"http://example.org:6969/announce"_s
+                             << u"http://|example.|org:|6969/|announce"_s;
+        QTest::newRow("sentences") << u"Hi there. Bye!"_s << u"Hi |there. |Bye!"_s;
+        QTest::newRow("surrogates") << u"caf\u00E9 \U0001D49C!"_s << u"caf\u00E9 |\U0001D49C!"_s;
+    }
+    void boxTextAnswersEveryQuestion()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, words);
+        Session s;
+        QLineEdit *port = s.w.valueBox(27);
+        port->setText(value);
+        QAccessibleTextInterface *text = textOf(port);
+        QVERIFY(text);
+        const int n = int(value.size());
+        std::atomic<bool> done{false};
+        char asked[160] = "";
+        std::thread watchdog([&] {
+            for (int i = 0; i < 600 && !done; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!done) {
+                std::fprintf(stderr, "FAIL! %s did not return within 60 s\n", asked);
+                std::_Exit(1);
+            }
+        });
+        const auto stop = qScopeGuard([&] {
+            done = true;
+            watchdog.join();
+        });
+        QStringList wordsSeen;
+        // Nothing there may be said as an empty piece anywhere, or at -1.
+        auto valid = [n](int start, int end) {
+            return (0 <= start && start <= end && end <= n) || (start == -1 && end == -1);
+        };
+        for (const auto boundary :
+             {QAccessible::WordBoundary, QAccessible::SentenceBoundary, QAccessible::LineBoundary,
+              QAccessible::ParagraphBoundary, QAccessible::CharBoundary, QAccessible::NoBoundary}) {
+            const int b = int(boundary);
+            for (int offset = 0; offset <= n; ++offset) {
+                int start = -9, end = -9;
+                std::snprintf(asked, sizeof asked, "textAtOffset(%d, boundary %d) of \"%s\"", offset, b,
+                              qPrintable(value));
+                const QString at = text->textAtOffset(offset, boundary, &start, &end);
+                QVERIFY2(valid(start, end), asked);
+                QCOMPARE(at, start < 0 ? QString() : value.mid(start, end - start));
+                if (offset < n && boundary != QAccessible::NoBoundary)
+                    QVERIFY2(start <= offset && offset < end, asked);
+                if (boundary == QAccessible::LineBoundary)
+                    QCOMPARE(at, value);
+                if (boundary == QAccessible::WordBoundary && start == offset)
+                    wordsSeen << at;
+                // Before and after meet the piece at the offset.
+                int bs = -9, be = -9, as = -9, ae = -9;
+                const QString before = text->textBeforeOffset(offset, boundary, &bs, &be);
+                const QString after = text->textAfterOffset(offset, boundary, &as, &ae);
+                QVERIFY2(valid(bs, be) && valid(as, ae), asked);
+                QCOMPARE(before, bs < 0 ? QString() : value.mid(bs, be - bs));
+                QCOMPARE(after, as < 0 ? QString() : value.mid(as, ae - as));
+                if (!before.isEmpty() && boundary != QAccessible::NoBoundary)
+                    QCOMPARE(be, start);
+                if (!after.isEmpty())
+                    QCOMPARE(as, end);
+            }
+        }
+        for (int offset = 0; offset <= n; ++offset) {
+            int start = -9, end = -9;
+            text->attributes(offset, &start, &end);
+            QCOMPARE(std::pair(start, end), std::pair(0, n));
+        }
+        QCOMPARE(wordsSeen.join(u'|'), words);
+        QCOMPARE(text->text(0, n), value);
+        QCOMPARE(text->characterCount(), n);
+    }
+
     // Name: the caption. Description: the help line's entry, key included,
     // after the heading a Display Options box stands under.
     void valueBoxesReadAsCaptionAndHelp()

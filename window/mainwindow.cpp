@@ -8,6 +8,7 @@
 #include "config/fileaccess.h"
 #include "config/locationfile.h"
 #include "config/safesave.h"
+#include "toolkit/accessible.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -98,6 +99,9 @@ constexpr char16_t kDisplayLeftHeading[] = u"Index Page";
 MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     : QMainWindow(parent), m_toolkit(toolkit), m_categories(new CategoryList(this))
 {
+    // Before any control exists: a screen reader gets the program's own
+    // interfaces from the first question on.
+    installAccessibleInterfaces();
     setObjectName(u"Form1"_s);
     setWindowTitle(u"VESK Front End"_s);
     QFont f = font();
