@@ -2,6 +2,7 @@
 
 #include "categories/addcategory.h"
 #include "config/categorylist.h"
+#include "toolkit/keys.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -54,6 +55,7 @@ CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *ow
         auto *b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false); // Enter in a box must not press Delete
+        pressOnReturn(b);         // but Enter on a button presses that one
         b->setGeometry(r);
         return b;
     };

@@ -309,6 +309,44 @@ private slots:
         QCOMPARE(url->text(), u"http://example.org:6969/announce"_s);
         QCOMPARE(url->cursorPosition(), 0);
     }
+
+    // Return and Enter press the button that has the keyboard, as Space does.
+    void returnPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("prompt"); // the title of what it asks first
+        QTest::newRow("Add New Category") << u"bAddCat"_s << int(Qt::Key_Return) << u"New Category"_s;
+        QTest::newRow("Save") << u"bSave"_s << int(Qt::Key_Enter) << u"Config file saved"_s;
+        QTest::newRow("Quit") << u"bQuit"_s << int(Qt::Key_Return) << u""_s;
+        QTest::newRow("Delete") << u"Command1"_s << int(Qt::Key_Return) << u"Delete category"_s;
+        QTest::newRow("Edit") << u"Command2"_s << int(Qt::Key_Return) << u""_s;
+        QTest::newRow("Cancel") << u"Command3"_s << int(Qt::Key_Enter) << u""_s;
+    }
+    void returnPressesTheFocusedButton()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, key);
+        QFETCH(QString, prompt);
+        s->w.tabs()->setCurrentIndex(int(Page::Categories));
+        s->w.categoryView()->setCurrentIndex(s->w.categories()->index(0));
+        QWidget *window = &s->w;
+        if (button.startsWith(u"Command"_s)) {
+            s->w.openCategoryDialog();
+            window = s->w.categoryDialog();
+            s->w.categoryDialog()->nameBox()->setText(u"Anime Series"_s);
+        }
+        auto *b = window->findChild<QPushButton *>(button);
+        b->setFocus();
+        s->tk.clearPrompts();
+        QTest::keyClick(b, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(s->tk.prompts().empty() ? QString() : s->tk.prompts().front().title, prompt);
+        if (button == u"bQuit"_s)
+            QVERIFY(s->w.hasEnded());
+        if (button == u"Command2"_s || button == u"Command3"_s)
+            QVERIFY(!s->w.categoryDialog()->isVisible());
+        QCOMPARE(s->w.categories()->at(0).name, button == u"Command2"_s ? u"Anime Series"_s : u"Anime"_s);
+    }
 };
 
 QTEST_MAIN(KeyboardTest)

@@ -9,6 +9,7 @@
 #include "config/locationfile.h"
 #include "config/safesave.h"
 #include "toolkit/accessible.h"
+#include "toolkit/keys.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -172,6 +173,8 @@ void MainWindow::buildWindow()
     m_quitButton->setObjectName(u"bQuit"_s);
     m_quitButton->setGeometry(tw.rect(120, 7560, 1335, 375));
     connect(m_quitButton, &QPushButton::clicked, this, [this] { quit(); });
+    pressOnReturn(m_saveButton);
+    pressOnReturn(m_quitButton);
 
     buildSettingPages();
     buildOtherPages();
@@ -304,6 +307,7 @@ void MainWindow::buildOtherPages()
     m_addCategoryButton->setObjectName(u"bAddCat"_s);
     m_addCategoryButton->setGeometry(tw.rect(6240, 600, 1695, 255));
     connect(m_addCategoryButton, &QPushButton::clicked, this, &MainWindow::addCategory);
+    pressOnReturn(m_addCategoryButton);
     m_categoryView = new QListView(cats);
     m_categoryView->setObjectName(u"List1"_s);
     m_categoryView->setGeometry(tw.rect(480, 960, 7695, 4155));
