@@ -5,6 +5,7 @@
 #include "categories/categorydialog.h"
 #include "config/catalogue.h"
 #include "config/valuecheck.h"
+#include "toolkit/accessible.h"
 #include "window/rawlinesview.h"
 #include "window/rawtext.h"
 #include "window/reviewchanges.h"
@@ -35,6 +36,42 @@ QString accessibleText(QObject *o, QAccessible::Text t)
 const QByteArray kConfig =
     "port = 6969\r\nvesk_tag1 = Anime|/file/anime.png\r\nvesk_tag2 = Books|/file/books.png\r\n";
 
+// What the window itself tells a screen reader, event by event.
+struct Heard {
+    QAccessible::Event type;
+    QObject *object;
+    int child;
+    QAccessible::Role role;
+    QString name;
+};
+std::vector<Heard> heard;
+
+void hear(QAccessibleEvent *e)
+{
+    QAccessibleInterface *i = e->accessibleInterface();
+    heard.push_back({e->type(), e->object(), e->child(), i ? i->role() : QAccessible::NoRole,
+                     i ? i->text(QAccessible::Name) : QString()});
+}
+
+// The names of what was told since the last look, of one kind, in order.
+QStringList told(QAccessible::Event type, QAccessible::Role role)
+{
+    QTest::qWait(20); // some is told once the window's own events are through
+    QStringList out;
+    std::erase_if(heard, [&](const Heard &h) {
+        if (h.type != type || h.role != role)
+            return false;
+        out << h.name;
+        return true;
+    });
+    return out;
+}
+
+QStringList news()
+{
+    return told(QAccessible::ObjectShow, QAccessible::Notification);
+}
+
 // The text interface of a box, as a screen reader asks it.
 QAccessibleTextInterface *textOf(QObject *box)
 {
@@ -47,6 +84,9 @@ class AccessibilityTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { watchAccessibilityEvents(hear); }
+    void init() { heard.clear(); }
+
     // Every question about a box's text comes back (Qt 6.4's own answer
     // to the word at the end never did), with the text whole: each piece
     // is where it says, and one run of attributes covers the whole value.
@@ -284,9 +324,22 @@ private slots:
         QTest::mouseMove(port);
         port->setFocus();
         port->selectAll();
+        news();
         QTest::keyClicks(port, u"70000"_s);
         const QString why = u"Problem: "_s + valueProblem(27, u"70000");
         QVERIFY(marked(27));
+        // Told once as it comes, its text marked invalid, the mark named.
+        QCOMPARE(news(), QStringList{u"Port "_s + valueProblem(27, u"70000")});
+        int start, end;
+        QCOMPARE(textOf(port)->attributes(2, &start, &end), u"invalid:true;"_s);
+        QCOMPARE(accessibleText(port->findChild<QToolButton *>(), QAccessible::Name), why);
+        // Saving is not refused, and says how many do not fit, and where.
+        s.tk.clearPrompts();
+        QVERIFY(s.w.save());
+        QCOMPARE(shown(s.tk),
+                 QStringList{message(u"Config file saved"_s,
+                                     u"Tracker must be restarted for changes to take effect\n"
+                                     "2 values do not fit their settings; Ctrl+D lists them."_s)});
         QCOMPARE(accessibleText(port, QAccessible::Description), why + u".\n"_s + catalogue::helpEntry(27));
         QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
         // The icon is a widget of its own; the pointer over it still shows why.
@@ -304,6 +357,12 @@ private slots:
         port->selectAll();
         QTest::keyClicks(port, u"6970"_s);
         QVERIFY(!marked(27));
+        QCOMPARE(news(), QStringList{u"Port fits its setting now"_s});
+        QCOMPARE(textOf(port)->attributes(2, &start, &end), QString());
+        s.tk.clearPrompts();
+        QVERIFY(s.w.save());
+        QVERIFY(shown(s.tk).constFirst().contains(
+            u"effect\n1 value does not fit its setting; Ctrl+D lists it."_s));
         QCOMPARE(accessibleText(port, QAccessible::Description), catalogue::helpEntry(27));
         QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27));
         s.w.valueBox(28)->clear(); // empty is never a problem

@@ -1,8 +1,10 @@
 #include "toolkit/accessible.h"
 
 #include <QAccessibleWidget>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QTimer>
 #include <QValidator>
 
 using namespace Qt::StringLiterals;
@@ -11,6 +13,10 @@ namespace vesk
 {
 namespace
 {
+
+constexpr char kInvalidEntry[] = "vesk_invalidEntry";
+AccessibilityWatcher g_watcher = nullptr;
+constexpr char kRole[] = "vesk_accessibleRole";
 
 char32_t codePointAt(QStringView t, qsizetype i)
 {
@@ -172,7 +178,7 @@ public:
         // One run over the whole text.
         *start = 0;
         *end = characterCount();
-        return {};
+        return isInvalidEntry(box()) ? u"invalid:true;"_s : QString();
     }
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType b, int *start, int *end) const override
     {
@@ -233,8 +239,11 @@ QAccessibleInterface *programInterfaces(const QString &className, QObject *objec
 {
     if (!object || !object->isWidgetType())
         return nullptr;
+    auto *w = static_cast<QWidget *>(object);
     if (className == u"QLineEdit"_s)
-        return new BoxAccessible(static_cast<QLineEdit *>(object));
+        return new BoxAccessible(static_cast<QLineEdit *>(w));
+    if (const QVariant role = w->property(kRole); role.isValid() && className == u"QWidget"_s)
+        return new QAccessibleWidget(w, QAccessible::Role(role.toInt()));
     return nullptr;
 }
 
@@ -284,6 +293,93 @@ void installAccessibleInterfaces()
         return;
     installed = true;
     QAccessible::installFactory(programInterfaces);
+}
+
+void setAccessibleRole(QWidget *widget, QAccessible::Role role)
+{
+    installAccessibleInterfaces();
+    widget->setProperty(kRole, int(role));
+}
+
+void tellScreenReaders(QAccessibleEvent *event)
+{
+    if (g_watcher)
+        g_watcher(event);
+    QAccessible::updateAccessibility(event);
+}
+
+void watchAccessibilityEvents(AccessibilityWatcher watcher)
+{
+    g_watcher = watcher;
+}
+
+void setInvalidEntry(QLineEdit *box, bool invalid)
+{
+    box->setProperty(kInvalidEntry, invalid);
+}
+
+bool isInvalidEntry(const QLineEdit *box)
+{
+    return box->property(kInvalidEntry).toBool();
+}
+
+// ---- Announcer -------------------------------------------------------------
+
+Announcer::Announcer(QWidget *parent) : QWidget(parent), m_note(new QWidget(this))
+{
+    setObjectName(u"announcer"_s);
+    // Nothing to see or click: one pixel in a corner, left to screen readers.
+    setGeometry(0, 0, 1, 1);
+    m_note->setGeometry(0, 0, 1, 1);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    setAccessibleRole(this, QAccessible::StatusBar);
+    setAccessibleRole(m_note, QAccessible::Notification);
+    window()->installEventFilter(this);
+}
+
+QString Announcer::news() const
+{
+    return m_note->accessibleName();
+}
+
+void Announcer::announce(const QString &news)
+{
+    m_pending = news;
+    if (!window()->isVisible() || window()->isActiveWindow()) {
+        tell();
+        return;
+    }
+    if (m_waiting)
+        return;
+    m_waiting = true;
+    // Without a window manager the window may never be told it is active.
+    QTimer::singleShot(1000, this, [this] {
+        if (m_waiting)
+            tell();
+    });
+}
+
+bool Announcer::eventFilter(QObject *watched, QEvent *event)
+{
+    // After the activation, so that the focus it brings back is told first.
+    if (watched == window() && event->type() == QEvent::WindowActivate && m_waiting)
+        QTimer::singleShot(0, this, [this] {
+            if (m_waiting)
+                tell();
+        });
+    return QWidget::eventFilter(watched, event);
+}
+
+void Announcer::tell()
+{
+    m_waiting = false;
+    if (m_pending.isEmpty())
+        return;
+    m_note->setAccessibleName(m_pending);
+    m_pending.clear();
+    QAccessibleEvent shown(m_note, QAccessible::ObjectShow);
+    tellScreenReaders(&shown);
 }
 
 } // namespace vesk

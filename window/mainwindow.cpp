@@ -49,6 +49,8 @@ namespace
 
 const QString kOpeningHelp = u"Move your mouse over any of the values or labels and see what they are for."_s;
 const QString kYesNoNote = u"For all yes or no options, 1 = yes and 0 = no"_s;
+// Review Changes, which lists the values that do not fit.
+const QString kReviewKey = u"Ctrl+D"_s;
 
 // Where the rows of a setting tab sit, in twips from the tab control's corner.
 struct Grid {
@@ -175,6 +177,7 @@ void MainWindow::buildWindow()
     connect(m_quitButton, &QPushButton::clicked, this, [this] { quit(); });
     pressOnReturn(m_saveButton);
     pressOnReturn(m_quitButton);
+    m_announcer = new Announcer(client);
 
     buildSettingPages();
     buildOtherPages();
@@ -237,7 +240,7 @@ void MainWindow::buildSettingPages()
         box->setAccessibleDescription(catalogue::helpEntry(slot));
         keepSingleLine(box);
         connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
-        markValueProblems(box, slot, this, m_helpLine);
+        markValueProblems(box, slot, this, m_helpLine, m_announcer);
 
         auto *caption = new QLabel(s->caption, page);
         caption->setObjectName(u"Label1_%1"_s.arg(slot));
@@ -406,7 +409,7 @@ void MainWindow::buildMenu()
     auto *finder = new FindSetting(m_toolkit, *this);
     add("menFind", u"&Find Setting..."_s, QKeySequence(u"Ctrl+F"_s), [finder] { finder->find(); });
     add("menFindNext", u"Find &Next"_s, QKeySequence(Qt::Key_F3), [finder] { finder->findNext(); });
-    add("menReview", u"&Review Changes..."_s, QKeySequence(u"Ctrl+D"_s),
+    add("menReview", u"&Review Changes..."_s, QKeySequence(kReviewKey),
         [this] { reviewChanges(*this, m_toolkit.files(), m_configPath, content()); });
 }
 
@@ -785,8 +788,13 @@ bool MainWindow::save()
         return failed(u"Cannot allocate memory"_s);
     }
     m_changed = false;
-    m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,
-                         u"Config file saved"_s);
+    QString saved = u"Tracker must be restarted for changes to take effect"_s;
+    // Saving is never refused for them, but the user hears of them here.
+    if (const int bad = valueProblemCount(content()); bad > 0)
+        saved += bad == 1
+                     ? u"\n1 value does not fit its setting; %1 lists it."_s.arg(kReviewKey)
+                     : u"\n%1 values do not fit their settings; %2 lists them."_s.arg(bad).arg(kReviewKey);
+    m_toolkit.messageBox(saved, Buttons::Ok, Icon::None, u"Config file saved"_s);
     return true;
 }
 

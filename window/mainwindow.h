@@ -20,6 +20,7 @@ class QPushButton;
 namespace vesk
 {
 
+class Announcer;
 class CategoryDialog;
 class CategoryList;
 class TabControl;
@@ -68,6 +69,9 @@ public:
     QPushButton *quitButton() const { return m_quitButton; }
     QPushButton *addCategoryButton() const { return m_addCategoryButton; }
     CategoryDialog *categoryDialog() const { return m_categoryDialog; }
+    // Where news for a screen reader is told (a category added, a value
+    // that stopped fitting).
+    Announcer *announcer() const { return m_announcer; }
 
     // Edits not saved yet.
     bool isModified() const { return m_changed; }
@@ -126,6 +130,7 @@ private:
     QPushButton *m_addCategoryButton = nullptr;
     RawTextEdit *m_rawText = nullptr;
     HelpLine *m_helpLine = nullptr;
+    Announcer *m_announcer = nullptr;
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_quitButton = nullptr;
     CategoryDialog *m_categoryDialog = nullptr;
