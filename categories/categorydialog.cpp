@@ -101,7 +101,8 @@ void CategoryDialog::openFor(int row)
     show();
     raise();
     activateWindow();
-    m_delete->setFocus();
+    // On the name, which a screen reader then reads out with the dialog.
+    m_name->setFocus();
 }
 
 void CategoryDialog::deleteCategory()
@@ -110,8 +111,9 @@ void CategoryDialog::deleteCategory()
                              u"Delete category"_s, Answer::Yes)
         != Answer::Yes)
         return;
+    const QString name = m_list.at(m_row).name;
     m_list.remove(m_row);
-    emit categoryChanged();
+    emit categoryChanged(name + u" deleted"_s);
     finish();
 }
 
@@ -124,8 +126,9 @@ void CategoryDialog::editCategory()
         (Category{edited.name, QString()}.problem().isEmpty() ? m_image : m_name)->setFocus();
         return;
     }
+    const QString name = edited.name;
     m_list.replace(m_row, std::move(edited));
-    emit categoryChanged();
+    emit categoryChanged(name + u" edited"_s);
     finish();
 }
 

@@ -373,6 +373,40 @@ private slots:
                      .contains(u"fit"_s));
     }
 
+    // The list's current item is told when the keyboard comes to the list,
+    // also back from the dialog; each change to the list is told.
+    void categoriesAreSpoken()
+    {
+        Session s;
+        s.load(kConfig);
+        QVERIFY(s.show());
+        QListView *list = s.w.categoryView();
+        s.w.tabs()->setCurrentIndex(int(Page::Categories));
+        auto itemFocus = [] { return told(QAccessible::Focus, QAccessible::ListItem); };
+        list->setCurrentIndex(s.w.categories()->index(1));
+        s.w.addCategoryButton()->setFocus(Qt::TabFocusReason);
+        itemFocus();
+        list->setFocus(Qt::BacktabFocusReason);
+        QCOMPARE(itemFocus(), QStringList{u"Books, image /file/books.png"_s});
+
+        s.tk.type(u"Games"_s);
+        s.tk.type(u"/file/games.png"_s);
+        s.w.addCategory();
+        QCOMPARE(news(), QStringList{u"Games added"_s});
+        list->setCurrentIndex(s.w.categories()->index(0));
+        s.w.openCategoryDialog();
+        CategoryDialog *d = s.w.categoryDialog();
+        d->nameBox()->setText(u"Anime Series"_s);
+        d->editCategory();
+        QCOMPARE(news(), QStringList{u"Anime Series edited"_s});
+        QCOMPARE(itemFocus(), QStringList{u"Anime Series, image /file/anime.png"_s});
+        s.tk.answer(Answer::Yes);
+        s.w.openCategoryDialog(1);
+        d->deleteCategory();
+        QCOMPARE(news(), QStringList{u"Books deleted"_s});
+        QCOMPARE(s.w.categories()->at(1).name, u"Games"_s);
+    }
+
     void editMenuFollowsFileWithKeysForEveryCommand()
     {
         Session s;
@@ -399,29 +433,28 @@ private slots:
         QTest::keyClick(list, Qt::Key_Home); // the first item becomes current and selected
         QCOMPARE(list->currentIndex().row(), 0);
 
-        // Enter opens the dialog; Escape is Cancel and changes nothing.
+        // Enter opens the dialog on the name; Escape is Cancel and changes nothing.
         QTest::keyClick(list, Qt::Key_Return);
         CategoryDialog *d = s.w.categoryDialog();
         QVERIFY(d && d->isVisible());
-        QCOMPARE(d->focusWidget(), d->deleteButton());
+        QCOMPARE(d->focusWidget(), d->nameBox());
         QTest::keyClick(d->focusWidget(), Qt::Key_Escape);
         QVERIFY(!d->isVisible());
         QVERIFY(s.w.isEnabled());
         QVERIFY(!s.w.isModified());
         QCOMPARE(s.w.categories()->items().size(), size_t(2));
 
-        // Tab runs Delete, name, image, Edit, Cancel; Space on Edit edits.
+        // Tab runs name, image, Edit, Cancel, Delete; Space on Edit edits.
         QVERIFY(s.show());
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
         QVERIFY(d->isVisible());
-        const QWidget *order[] = {d->nameBox(), d->imageBox(), d->editButton(), d->cancelButton(),
-                                  d->deleteButton()};
+        const QWidget *order[] = {d->imageBox(), d->editButton(), d->cancelButton(), d->deleteButton(),
+                                  d->nameBox()};
         for (const QWidget *next : order) {
             QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
             QCOMPARE(d->focusWidget(), next);
         }
-        QTest::keyClick(d->focusWidget(), Qt::Key_Tab); // name
         d->nameBox()->selectAll();
         QTest::keyClicks(d->nameBox(), QStringLiteral("Anime Series"));
         QTest::keyClick(d->nameBox(), Qt::Key_Tab);

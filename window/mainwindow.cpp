@@ -20,6 +20,7 @@
 #include "window/tabcontrol.h"
 #include "window/valuemarks.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
@@ -36,6 +37,7 @@
 #include <QScreen>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <limits>
 #include <new>
@@ -506,6 +508,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && r != Qt::MenuBarFocusReason)
             m_pagePicked = false;
     }
+    if (watched == m_categoryView && event->type() == QEvent::FocusIn)
+        tellCurrentCategory();
+    if (watched == m_categoryView && event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
+        m_categoryTold = false;
     if (event->type() == QEvent::MouseMove || isKeyboardFocus(event)) {
         // The pointer over a caption or box, or the keyboard's focus on a
         // box, shows that setting's help.
@@ -839,8 +846,36 @@ void MainWindow::end()
 
 void MainWindow::addCategory()
 {
-    if (addNewCategory(m_toolkit, *m_categories))
-        markChanged();
+    int added = -1;
+    const auto watch = connect(m_categories, &QAbstractItemModel::rowsInserted, this,
+                               [&added](const QModelIndex &, int first, int) { added = first; });
+    const bool done = addNewCategory(m_toolkit, *m_categories);
+    disconnect(watch);
+    if (!done)
+        return;
+    markChanged();
+    if (added >= 0)
+        m_announcer->announce(m_categories->at(added).name + u" added"_s);
+}
+
+void MainWindow::tellCurrentCategory()
+{
+    // Focus coming to the list is told by Qt for the list alone; its
+    // current item is told once that has been heard. (An item Qt makes
+    // current on the way in, Qt tells itself.) Focus that went with its
+    // window and comes back with it (a dialog closing may do that after
+    // the focus was put here) is told once.
+    if (!m_categoryView->currentIndex().isValid() || m_categoryTold)
+        return;
+    m_categoryTold = true;
+    QTimer::singleShot(0, m_categoryView, [this] {
+        const QModelIndex current = m_categoryView->currentIndex();
+        if (!m_categoryView->hasFocus() || !current.isValid())
+            return;
+        QAccessibleEvent event(m_categoryView, QAccessible::Focus);
+        event.setChild(current.row());
+        tellScreenReaders(&event);
+    });
 }
 
 void MainWindow::openCategoryDialog()
@@ -858,7 +893,10 @@ void MainWindow::openCategoryDialog(int row)
         return;
     if (!m_categoryDialog) {
         m_categoryDialog = new CategoryDialog(m_toolkit, *m_categories, this);
-        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
+        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this](const QString &news) {
+            markChanged();
+            m_announcer->announce(news);
+        });
         // The keyboard goes back to the list, on the item edited (or the one
         // that took a deleted item's place), not to the tab strip.
         connect(m_categoryDialog, &CategoryDialog::closed, this, [this](int closedRow) {

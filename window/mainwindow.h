@@ -110,6 +110,7 @@ private:
     void focusPage(int page);
     void switchPage(int step);
     void markChanged() { m_changed = true; }
+    void tellCurrentCategory();
     void end();
 
     Toolkit &m_toolkit;
@@ -139,6 +140,7 @@ private:
     // the strip; the Tab walk changing pages is no pick.
     bool m_pagePicked = false;
     bool m_walking = false;
+    bool m_categoryTold = false; // the list's current item, since focus came
 };
 
 } // namespace vesk
