@@ -146,6 +146,12 @@ private slots:
                                 ? static_cast<QWidget *>(s->w.tabs()->tabBar())
                                 : s->w.valueBox(catalogue::tabRows(Tab::DisplayOptions)[0]);
         QCOMPARE(focused(), expected);
+        // Moving into the page is moving into a page of tabs named as its tab.
+        QAccessibleInterface *pageTab = QAccessible::queryAccessibleInterface(expected)->parent();
+        if (page != int(Page::About)) {
+            QCOMPARE(pageTab->role(), QAccessible::PageTab);
+            QCOMPARE(pageTab->text(QAccessible::Name), s->w.tabs()->tabBar()->tabText(page));
+        }
         // And back, also from inside the Raw text, which keeps Tab to move on.
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
         s->w.rawText()->setFocus();
