@@ -259,6 +259,18 @@ private slots:
         QVERIFY(s.w.isModified());
     }
 
+    // The Raw page is ready before its first visit, so that the keyboard
+    // arriving there is all a screen reader hears.
+    void rawTextReadyBeforeFirstVisit()
+    {
+        Session s;
+        s.load("port = 6969\r\n# one\r\n");
+        QVERIFY(s.show());
+        QTest::qWait(0);
+        auto *raw = s.w.findChild<RawTextEdit *>(); // rawText() would fill it
+        QCOMPARE(raw->toPlainText(), u"# one\n"_s);
+    }
+
     void otherControlsAreNamed()
     {
         Session s;
