@@ -260,8 +260,10 @@ private slots:
     }
 
     // The Raw page is ready before its first visit, so that the keyboard
-    // arriving there is all a screen reader hears.
-    void rawTextReadyBeforeFirstVisit()
+    // arriving there is all a screen reader hears; a big text is a
+    // read-only text labelled as the box it stands for, its caret on the
+    // current line, not a list of thousands of items.
+    void rawTextReadyAndReadAsText()
     {
         Session s;
         s.load("port = 6969\r\n# one\r\n");
@@ -269,6 +271,36 @@ private slots:
         QTest::qWait(0);
         auto *raw = s.w.findChild<RawTextEdit *>(); // rawText() would fill it
         QCOMPARE(raw->toPlainText(), u"# one\n"_s);
+
+        QString misc;
+        for (int i = 0; i < 12005; ++i)
+            misc += u"# line %1\n"_s.arg(i);
+        s.load(misc.toUtf8());
+        QTest::qWait(0);
+        RawLinesView *view = raw->linesView();
+        QVERIFY(view);
+        QAccessibleInterface *text = QAccessible::queryAccessibleInterface(view);
+        QCOMPARE(text->role(), QAccessible::EditableText);
+        QVERIFY(text->state().readOnly && text->state().multiLine);
+        QVERIFY(text->childCount() < 10);
+        const auto labels = text->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QVERIFY(labels.first().first->text(QAccessible::Name).startsWith(u"Any keys that VESK Frontend"_s));
+        s.w.tabs()->setCurrentIndex(int(Page::Raw));
+        view->setFocus(Qt::TabFocusReason);
+        told(QAccessible::TextCaretMoved, QAccessible::EditableText);
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(told(QAccessible::TextCaretMoved, QAccessible::EditableText).size(), 1);
+        int start, end;
+        const int caret = text->textInterface()->cursorPosition();
+        QCOMPARE(text->textInterface()->textAtOffset(caret, QAccessible::LineBoundary, &start, &end),
+                 u"# line 12004\n"_s);
+        QCOMPARE(end, misc.size());
+        QCOMPARE(text->textInterface()->textAtOffset(caret + 2, QAccessible::WordBoundary, &start, &end),
+                 u"line "_s);
+        QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);
+        text->textInterface()->selection(0, &start, &end);
+        QCOMPARE(text->textInterface()->text(start, end), u"# line 12003\n# line 12004\n"_s);
     }
 
     void otherControlsAreNamed()
