@@ -49,6 +49,7 @@ CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *ow
         e->setMaxLength(std::numeric_limits<int>::max());
         e->setGeometry(r);
         keepSingleLine(e);
+        tellFocusBeforeSelection(e);
         return e;
     };
     auto button = [&](const char *name, const QString &text, QRect r) {

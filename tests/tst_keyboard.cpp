@@ -308,12 +308,25 @@ private slots:
         QCOMPARE(f && f == raw->linesView() ? u"view"_s : f->objectName(), focusAfter);
     }
 
-    // A value longer than its box shows its beginning.
+    // A value longer than its box shows its beginning, again once Tab has
+    // been through it; Tab selects it after the focus has moved there, and
+    // leaving it changes nothing a screen reader would hear.
     void longValueShowsItsStart()
     {
-        const QLineEdit *url = s->w.valueBox(16); // Force Announce URL
+        QLineEdit *url = s->w.valueBox(16); // Force Announce URL
         QCOMPARE(url->text(), u"http://example.org:6969/announce"_s);
         QCOMPARE(url->cursorPosition(), 0);
+        s->w.tabs()->setCurrentIndex(s->w.tabs()->indexOfPageHolding(url));
+        url->setFocus(Qt::TabFocusReason);
+        // Selected once the focus has been told: a screen reader hears it once.
+        QVERIFY(!url->hasSelectedText());
+        QTRY_COMPARE(url->selectedText(), url->text());
+        press(Qt::Key_Tab);
+        QTest::qWait(0);
+        QCOMPARE(url->cursorPosition(), 0);
+        // The selection stays, unseen (nothing to hear "unselected").
+        QCOMPARE(url->selectedText(), url->text());
+        QCOMPARE(url->palette().color(QPalette::Highlight), url->palette().color(QPalette::Base));
     }
 
     // Return and Enter press the button that has the keyboard, as Space does.

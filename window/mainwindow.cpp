@@ -237,6 +237,7 @@ void MainWindow::buildSettingPages()
         box->setGeometry(tw.rect(g.boxLeft, top, g.boxWidth, kBoxHeight));
         box->setMouseTracking(true);
         box->setProperty("slot", slot);
+        tellFocusBeforeSelection(box); // first: this window's filter sees the focus's reason
         box->installEventFilter(this);
         box->setAccessibleName(s->caption);
         box->setAccessibleDescription(catalogue::helpEntry(slot));
