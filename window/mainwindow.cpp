@@ -8,6 +8,8 @@
 #include "config/locationfile.h"
 #include "document/configdocument.h"
 #include "document/location.h"
+#include "toolkit/accessible.h"
+#include "toolkit/keys.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -17,6 +19,7 @@
 #include "window/tabcontrol.h"
 #include "window/valuemarks.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
@@ -33,6 +36,7 @@
 #include <QScreen>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <limits>
 #include <new>
@@ -46,6 +50,8 @@ namespace
 
 const QString kOpeningHelp = u"Move your mouse over any of the values or labels and see what they are for."_s;
 const QString kYesNoNote = u"For all yes or no options, 1 = yes and 0 = no"_s;
+// Review Changes, which lists the values that do not fit.
+const QString kReviewKey = u"Ctrl+D"_s;
 
 // Where the rows of a setting tab sit, in twips from the tab control's corner.
 struct Grid {
@@ -98,6 +104,9 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     : QMainWindow(parent), m_toolkit(toolkit), m_document(std::make_unique<ConfigDocument>(toolkit.files())),
       m_categories(new CategoryList(this))
 {
+    // Before any control exists: a screen reader gets the program's own
+    // interfaces from the first question on.
+    installAccessibleInterfaces();
     setObjectName(u"Form1"_s);
     setWindowTitle(u"VESK Front End"_s);
     QFont f = font();
@@ -168,6 +177,9 @@ void MainWindow::buildWindow()
     m_quitButton->setObjectName(u"bQuit"_s);
     m_quitButton->setGeometry(tw.rect(120, 7560, 1335, 375));
     connect(m_quitButton, &QPushButton::clicked, this, [this] { quit(); });
+    pressOnReturn(m_saveButton);
+    pressOnReturn(m_quitButton);
+    m_announcer = new Announcer(client);
 
     buildSettingPages();
     buildOtherPages();
@@ -218,12 +230,13 @@ void MainWindow::buildSettingPages()
         box->setGeometry(tw.rect(g.boxLeft, top, g.boxWidth, kBoxHeight));
         box->setMouseTracking(true);
         box->setProperty("slot", slot);
+        tellFocusBeforeSelection(box); // first: this window's filter sees the focus's reason
         box->installEventFilter(this);
         box->setAccessibleName(s->caption);
         box->setAccessibleDescription(catalogue::helpEntry(slot));
         keepSingleLine(box);
         connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
-        markValueProblems(box, slot, this, m_helpLine);
+        markValueProblems(box, slot, this, m_helpLine, m_announcer);
 
         auto *caption = new QLabel(s->caption, page);
         caption->setObjectName(u"Label1_%1"_s.arg(slot));
@@ -293,6 +306,7 @@ void MainWindow::buildOtherPages()
     m_addCategoryButton->setObjectName(u"bAddCat"_s);
     m_addCategoryButton->setGeometry(tw.rect(6240, 600, 1695, 255));
     connect(m_addCategoryButton, &QPushButton::clicked, this, &MainWindow::addCategory);
+    pressOnReturn(m_addCategoryButton);
     m_categoryView = new QListView(cats);
     m_categoryView->setObjectName(u"List1"_s);
     m_categoryView->setGeometry(tw.rect(480, 960, 7695, 4155));
@@ -391,7 +405,7 @@ void MainWindow::buildMenu()
     auto *finder = new FindSetting(m_toolkit, *this);
     add("menFind", u"&Find Setting..."_s, QKeySequence(u"Ctrl+F"_s), [finder] { finder->find(); });
     add("menFindNext", u"Find &Next"_s, QKeySequence(Qt::Key_F3), [finder] { finder->findNext(); });
-    add("menReview", u"&Review Changes..."_s, QKeySequence(u"Ctrl+D"_s),
+    add("menReview", u"&Review Changes..."_s, QKeySequence(kReviewKey),
         [this] { reviewChanges(*this, *m_document, content()); });
 }
 
@@ -488,6 +502,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && r != Qt::MenuBarFocusReason)
             m_pagePicked = false;
     }
+    if (watched == m_categoryView && event->type() == QEvent::FocusIn)
+        tellCurrentCategory();
+    if (watched == m_categoryView && event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
+        m_categoryTold = false;
     if (event->type() == QEvent::MouseMove || isKeyboardFocus(event)) {
         // The pointer over a caption or box, or the keyboard's focus on a
         // box, shows that setting's help.
@@ -755,8 +774,13 @@ bool MainWindow::save()
         return failed(u"Cannot allocate memory"_s);
     }
     m_changed = false;
-    m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,
-                         u"Config file saved"_s);
+    QString saved = u"Tracker must be restarted for changes to take effect"_s;
+    // Saving is never refused for them, but the user hears of them here.
+    if (const int bad = valueProblemCount(content()); bad > 0)
+        saved += bad == 1
+                     ? u"\n1 value does not fit its setting; %1 lists it."_s.arg(kReviewKey)
+                     : u"\n%1 values do not fit their settings; %2 lists them."_s.arg(bad).arg(kReviewKey);
+    m_toolkit.messageBox(saved, Buttons::Ok, Icon::None, u"Config file saved"_s);
     return true;
 }
 
@@ -801,8 +825,36 @@ void MainWindow::end()
 
 void MainWindow::addCategory()
 {
-    if (addNewCategory(m_toolkit, *m_categories))
-        markChanged();
+    int added = -1;
+    const auto watch = connect(m_categories, &QAbstractItemModel::rowsInserted, this,
+                               [&added](const QModelIndex &, int first, int) { added = first; });
+    const bool done = addNewCategory(m_toolkit, *m_categories);
+    disconnect(watch);
+    if (!done)
+        return;
+    markChanged();
+    if (added >= 0)
+        m_announcer->announce(m_categories->at(added).name + u" added"_s);
+}
+
+void MainWindow::tellCurrentCategory()
+{
+    // Focus coming to the list is told by Qt for the list alone; its
+    // current item is told once that has been heard. (An item Qt makes
+    // current on the way in, Qt tells itself.) Focus that went with its
+    // window and comes back with it (a dialog closing may do that after
+    // the focus was put here) is told once.
+    if (!m_categoryView->currentIndex().isValid() || m_categoryTold)
+        return;
+    m_categoryTold = true;
+    QTimer::singleShot(0, m_categoryView, [this] {
+        const QModelIndex current = m_categoryView->currentIndex();
+        if (!m_categoryView->hasFocus() || !current.isValid())
+            return;
+        QAccessibleEvent event(m_categoryView, QAccessible::Focus);
+        event.setChild(current.row());
+        tellScreenReaders(&event);
+    });
 }
 
 void MainWindow::openCategoryDialog()
@@ -820,7 +872,10 @@ void MainWindow::openCategoryDialog(int row)
         return;
     if (!m_categoryDialog) {
         m_categoryDialog = new CategoryDialog(m_toolkit, *m_categories, this);
-        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
+        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this](const QString &news) {
+            markChanged();
+            m_announcer->announce(news);
+        });
         // The keyboard goes back to the list, on the item edited (or the one
         // that took a deleted item's place), not to the tab strip.
         connect(m_categoryDialog, &CategoryDialog::closed, this, [this](int closedRow) {

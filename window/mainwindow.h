@@ -19,6 +19,7 @@ class QPushButton;
 namespace vesk
 {
 
+class Announcer;
 class CategoryDialog;
 class ConfigDocument;
 class CategoryList;
@@ -68,6 +69,9 @@ public:
     QPushButton *quitButton() const { return m_quitButton; }
     QPushButton *addCategoryButton() const { return m_addCategoryButton; }
     CategoryDialog *categoryDialog() const { return m_categoryDialog; }
+    // Where news for a screen reader is told (a category added, a value
+    // that stopped fitting).
+    Announcer *announcer() const { return m_announcer; }
 
     // Edits not saved yet.
     bool isModified() const { return m_changed; }
@@ -107,6 +111,7 @@ private:
     void focusPage(int page);
     void switchPage(int step);
     void markChanged() { m_changed = true; }
+    void tellCurrentCategory();
     void end();
 
     Toolkit &m_toolkit;
@@ -126,6 +131,7 @@ private:
     QPushButton *m_addCategoryButton = nullptr;
     RawTextEdit *m_rawText = nullptr;
     HelpLine *m_helpLine = nullptr;
+    Announcer *m_announcer = nullptr;
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_quitButton = nullptr;
     CategoryDialog *m_categoryDialog = nullptr;
@@ -134,6 +140,7 @@ private:
     // the strip; the Tab walk changing pages is no pick.
     bool m_pagePicked = false;
     bool m_walking = false;
+    bool m_categoryTold = false; // the list's current item, since focus came
 };
 
 } // namespace vesk
