@@ -10,6 +10,7 @@
 #include "toolkit/accessible.h"
 #include "toolkit/toolkit.h"
 #include "window/findsetting.h"
+#include "window/keyboardwalk.h"
 #include "window/rawtext.h"
 #include "window/reviewchanges.h"
 #include "window/tabcontrol.h"
@@ -64,7 +65,7 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     setFont(f);
     buildWindow();
     buildMenu();
-    buildFocusOrder();
+    m_walk = std::make_unique<KeyboardWalk>(m_form);
 }
 
 MainWindow::~MainWindow()
@@ -136,7 +137,7 @@ void MainWindow::buildMenu()
         auto *a = new QAction(this);
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, step = step] { switchPage(step); });
+        connect(a, &QAction::triggered, this, [this, step = step] { m_walk->switchPage(step); });
         addAction(a);
     }
 
@@ -149,70 +150,17 @@ void MainWindow::buildMenu()
         [this] { reviewChanges(*this, *m_document, content()); });
 }
 
-void MainWindow::buildFocusOrder()
+const std::vector<QWidget *> &MainWindow::focusOrder() const
 {
-    // Page by page along the strip: each page's settings, or its controls.
-    for (int p = 0; p < kPageCount; ++p) {
-        for (int slot : catalogue::rowsOf(Page(p)))
-            m_focusOrder.push_back(m_form.boxes[size_t(slot)]);
-        if (Page(p) == Page::Categories) {
-            m_focusOrder.push_back(m_form.categoryView);
-            m_focusOrder.push_back(m_form.addCategoryButton);
-        } else if (Page(p) == Page::Raw) {
-            m_focusOrder.push_back(m_form.rawText);
-        }
-    }
-    m_focusOrder.push_back(m_form.saveButton);
-    m_focusOrder.push_back(m_form.quitButton);
-    m_focusOrder.push_back(m_form.tabs->tabBar());
-    for (size_t i = 0; i + 1 < m_focusOrder.size(); ++i)
-        setTabOrder(m_focusOrder[i], m_focusOrder[i + 1]);
-    // Which page the strip shows, the user's pick or the walk's: see
-    // focusNextPrevChild().
-    QTabBar *strip = m_form.tabs->tabBar();
-    strip->installEventFilter(this);
-    connect(strip, &QTabBar::currentChanged, this, [this] {
-        if (!m_walking)
-            m_pagePicked = true;
-    });
-    // Nothing else on the pages takes the focus by Tab.
-    for (int p = 0; p < m_form.tabs->pageCount(); ++p)
-        for (QObject *child : m_form.tabs->page(p)->children())
-            if (auto *w = qobject_cast<QWidget *>(child);
-                w && std::find(m_focusOrder.begin(), m_focusOrder.end(), w) == m_focusOrder.end())
-                w->setFocusPolicy(Qt::NoFocus);
+    return m_walk->order();
 }
 
 bool MainWindow::focusNextPrevChild(bool next)
 {
-    // The Tab key walks every setting, bringing the tab that holds the next
-    // control to the front, as the order runs across the tabs.
-    QWidget *current = focusWidget();
-    // A control may hand its focus to a stand-in (the Raw text's view).
-    auto it = std::find_if(m_focusOrder.begin(), m_focusOrder.end(), [&](QWidget *w) {
-        return w == current || (current && w->focusProxy() == current);
-    });
-    if (it == m_focusOrder.end() || !current->isVisible()
-        || (m_categoryDialog && m_categoryDialog->isVisible()))
+    // The Tab key walks every setting across the pages; the category
+    // dialog, and controls outside the walk, keep Qt's own order.
+    if ((m_categoryDialog && m_categoryDialog->isVisible()) || !m_walk->step(focusWidget(), next))
         return QMainWindow::focusNextPrevChild(next);
-    if (next && current == m_form.tabs->tabBar() && m_pagePicked) {
-        // From the strip, into the page the user picked there. A page the
-        // walk itself brought to the front (the last one with a stop) would
-        // send the walk round that page for ever: it goes on to the first
-        // stop instead.
-        focusPage(m_form.tabs->currentIndex());
-        return true;
-    }
-    const auto n = std::ptrdiff_t(m_focusOrder.size());
-    auto i = ((it - m_focusOrder.begin()) + (next ? 1 : n - 1)) % n;
-    QWidget *target = m_focusOrder[size_t(i)];
-    const int page = m_form.tabs->indexOfPageHolding(target);
-    if (page >= 0) {
-        m_walking = true;
-        m_form.tabs->setCurrentIndex(page);
-        m_walking = false;
-    }
-    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
 
@@ -234,13 +182,6 @@ bool isKeyboardFocus(const QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && watched == m_form.tabs->tabBar()) {
-        // The keyboard arrives at the strip (not back from a menu or another
-        // window): nothing picked there yet.
-        const Qt::FocusReason r = static_cast<QFocusEvent *>(event)->reason();
-        if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && r != Qt::MenuBarFocusReason)
-            m_pagePicked = false;
-    }
     if (watched == m_form.categoryView && event->type() == QEvent::FocusIn)
         tellCurrentCategory();
     if (watched == m_form.categoryView && event->type() == QEvent::FocusOut
@@ -262,34 +203,6 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QWidget *MainWindow::firstControlOf(int page) const
-{
-    for (QWidget *w : m_focusOrder)
-        if (m_form.tabs->indexOfPageHolding(w) == page)
-            return w;
-    return nullptr;
-}
-
-void MainWindow::focusPage(int page)
-{
-    // A page without controls (About) hands on to the buttons below the tabs.
-    QWidget *first = firstControlOf(page);
-    (first ? first : m_form.saveButton)->setFocus(Qt::TabFocusReason);
-}
-
-void MainWindow::switchPage(int step)
-{
-    const int n = m_form.tabs->pageCount();
-    const int page = (m_form.tabs->currentIndex() + step + n) % n;
-    m_form.tabs->setCurrentIndex(page);
-    // The keyboard goes with the page; one without controls leaves it on
-    // the strip.
-    if (QWidget *first = firstControlOf(page))
-        first->setFocus(Qt::TabFocusReason);
-    else
-        m_form.tabs->tabBar()->setFocus(Qt::TabFocusReason);
-}
-
 void MainWindow::showHelp(int slot)
 {
     m_form.helpLine->setHelp(helpWithProblem(slot, valueBox(slot)));
@@ -304,7 +217,7 @@ void MainWindow::showEvent(QShowEvent *event)
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - frameGeometry().center() + pos());
     m_form.tabs->setCurrentIndex(0);
-    m_focusOrder.front()->setFocus(Qt::OtherFocusReason);
+    m_walk->order().front()->setFocus(Qt::OtherFocusReason);
     // Ask for the keyboard: without a window manager to hand it over, the
     // window would take typing but never become active, and its menu
     // shortcuts would not fire.

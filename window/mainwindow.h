@@ -23,6 +23,7 @@ class Announcer;
 class CategoryDialog;
 class ConfigDocument;
 class CategoryList;
+class KeyboardWalk;
 class TabControl;
 class Toolkit;
 struct ConfigContent;
@@ -81,7 +82,7 @@ public:
     bool hasEnded() const { return m_ended; }
 
     // The focus order of the Tab key, first to last.
-    const std::vector<QWidget *> &focusOrder() const { return m_focusOrder; }
+    const std::vector<QWidget *> &focusOrder() const;
     // What a save would write now, as text.
     ConfigContent content() const;
 
@@ -94,7 +95,6 @@ protected:
 private:
     void buildWindow();
     void buildMenu();
-    void buildFocusOrder();
 
     // The path the location file records; recorded anew when there is none.
     QString readIni();
@@ -104,9 +104,6 @@ private:
     // Shows what was read, replacing what the window showed.
     void apply(ConfigData &&data);
     void recordLocation(const QString &path);
-    QWidget *firstControlOf(int page) const;
-    void focusPage(int page);
-    void switchPage(int step);
     void markChanged() { m_changed = true; }
     void tellCurrentCategory();
     void end();
@@ -122,12 +119,8 @@ private:
 
     CategoryList *m_categories = nullptr;
     Form m_form;
+    std::unique_ptr<KeyboardWalk> m_walk;
     CategoryDialog *m_categoryDialog = nullptr;
-    std::vector<QWidget *> m_focusOrder;
-    // The user picked the page the strip shows since the keyboard came to
-    // the strip; the Tab walk changing pages is no pick.
-    bool m_pagePicked = false;
-    bool m_walking = false;
     bool m_categoryTold = false; // the list's current item, since focus came
 };
 
