@@ -9,6 +9,7 @@
 #include "document/location.h"
 #include "toolkit/accessible.h"
 #include "toolkit/toolkit.h"
+#include "window/fileprompts.h"
 #include "window/findsetting.h"
 #include "window/keyboardwalk.h"
 #include "window/rawtext.h"
@@ -20,17 +21,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
-
-#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -247,7 +244,7 @@ QString MainWindow::configPath() const
 
 void MainWindow::load(const QString &file)
 {
-    const QString path = file.isEmpty() ? readIni() : file;
+    const QString path = file.isEmpty() ? recordedConfigPath(m_toolkit) : file;
     if (!openConfig(path)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
         m_document->adopt(path);
@@ -257,72 +254,15 @@ void MainWindow::load(const QString &file)
     m_form.helpLine->setHelp(openingHelp());
 }
 
-QString MainWindow::readIni()
-{
-    // A relative path means the same file wherever the editor was started
-    // from: it is taken from the location file's folder.
-    if (auto path = ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).recorded())
-        return *path;
-    m_toolkit.messageBox(u"Could not find ini file so creating one on the fly"_s, Buttons::Ok, Icon::None,
-                         u"INI File Not Found"_s);
-    const QString defaultPath =
-        ConfigLocation(m_toolkit.files(), m_toolkit.writableDataFolder()).defaultConfig();
-    recordLocation(defaultPath);
-    return defaultPath;
-}
-
-void MainWindow::recordLocation(const QString &path)
-{
-    const ConfigLocation location(m_toolkit.files(), m_toolkit.writableDataFolder());
-    const FileResult written = location.record(path);
-    if (written)
-        return;
-    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + location.locationFile() + u": "_s
-                             + written.reason() + u". The editor goes on with "_s + path + u'.',
-                         Buttons::Ok, Icon::Critical, u"ERROR"_s);
-}
-
 bool MainWindow::openConfig(const QString &path)
 {
-    Result<ConfigData> loaded = m_document->open(path);
-    if (!loaded) {
-        m_toolkit.messageBox(
-            u"Could not find the cfg file at "_s + path
-                + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
-                + u"\n\nReason: "_s + loaded.reason(),
-            Buttons::Ok, Icon::Critical, u"ERROR"_s);
+    std::optional<ConfigData> loaded = readConfig(m_toolkit, *m_document, path);
+    if (!loaded)
         return false;
-    }
-    if (m_document->torn())
-        offerBackup(*loaded);
     // Only a file that was read replaces what the window shows.
     apply(std::move(*loaded));
     m_changed = false;
     return true;
-}
-
-void MainWindow::offerBackup(ConfigData &data)
-{
-    const QString backup = m_document->backupPath();
-    const Answer a = m_toolkit.messageBox(
-        u"The cfg file at "_s + m_document->path()
-            + u" may be incomplete: the editor was rewriting it when it stopped (a crash or a power cut).  "
-              "Its backup "_s
-            + backup
-            + u" holds the version before that save.\n\nShow the backup instead?  Nothing changes on disk "
-              "until you save, and saving keeps the backup as it is."_s,
-        Buttons::YesNo, Icon::Critical, u"Incomplete cfg file"_s, Answer::Yes);
-    // Withdrawing the question shows the complete version.
-    if (a == Answer::No)
-        return;
-    Result<ConfigData> older = m_document->backup();
-    if (!older) {
-        m_toolkit.messageBox(u"Could not read the backup "_s + backup + u"; the cfg file is shown as it is."_s
-                                 + u"\n\nReason: "_s + older.reason(),
-                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
-        return;
-    }
-    data = std::move(*older);
 }
 
 void MainWindow::apply(ConfigData &&data)
@@ -361,7 +301,7 @@ void MainWindow::changeCfgLocation()
     for (;;) {
         const QString path = ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).absolute(answer);
         if (openConfig(path)) {
-            recordLocation(path);
+            recordConfigPath(m_toolkit, path);
             return;
         }
         answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
@@ -388,43 +328,8 @@ ConfigContent MainWindow::content() const
 
 bool MainWindow::save()
 {
-    auto failed = [&](const QString &reason) {
-        m_toolkit.messageBox(u"Could not save the cfg file at "_s + configPath() + u": "_s + reason,
-                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
+    if (!saveConfig(m_toolkit, *m_document, [this] { return content(); }))
         return false;
-    };
-    // A save that runs out of memory fails like any other: the editor
-    // stays open with the edits, and the file on disk is untouched.
-    try {
-        const ConfigContent now = content();
-        // A save may wait for another copy of the editor to finish its own.
-        auto busy = [](auto &&step) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-            return step();
-        };
-        SaveOutcome saved = busy([&] { return m_document->save(now); });
-        // Another program's edits are overwritten only when the user says
-        // so, and only the version the user was told about.
-        while (saved.state == SaveState::Changed) {
-            if (m_toolkit.messageBox(
-                    u"The cfg file at "_s + configPath()
-                        + u" was changed by another program since it was loaded.  Overwrite it?"_s,
-                    Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
-                != Answer::Yes)
-                return false;
-            saved = busy([&] { return m_document->overwrite(now); });
-        }
-        if (saved.state == SaveState::Unconfirmed)
-            return failed(u"the new file is in place, but the system could not confirm that it reached the "
-                          "disk ("_s
-                          + saved.reason()
-                          + u"); a crash now could bring back the previous file, so save again"_s);
-        if (!saved.ok())
-            return failed(saved.reason());
-    } catch (const std::bad_alloc &) {
-        return failed(u"Cannot allocate memory"_s);
-    }
     m_changed = false;
     QString saved = u"Tracker must be restarted for changes to take effect"_s;
     // Saving is never refused for them, but the user hears of them here.

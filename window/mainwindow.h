@@ -96,14 +96,9 @@ private:
     void buildWindow();
     void buildMenu();
 
-    // The path the location file records; recorded anew when there is none.
-    QString readIni();
     bool openConfig(const QString &path);
-    // A file whose rewrite was cut short: the user may see its backup instead.
-    void offerBackup(ConfigData &data);
     // Shows what was read, replacing what the window showed.
     void apply(ConfigData &&data);
-    void recordLocation(const QString &path);
     void markChanged() { m_changed = true; }
     void tellCurrentCategory();
     void end();
