@@ -107,7 +107,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, words);
         Session s;
-        QLineEdit *port = s.w.valueBox(27);
+        QLineEdit *port = s.box(u"port");
         port->setText(value);
         QAccessibleTextInterface *text = textOf(port);
         QVERIFY(text);
@@ -181,9 +181,10 @@ private slots:
             QCOMPARE(accessibleText(box, QAccessible::Name), st.caption);
             QString heading;
             if (catalogue::pageOf(st.slot) == Page::DisplayOptions)
-                heading = st.slot == 65                    ? u"All Pages: "_s
-                          : st.slot == 10 || st.slot == 44 ? u"Stats Page: "_s
-                                                           : u"Index Page: "_s;
+                heading = st.key == u"vesk_show_gen_time" ? u"All Pages: "_s
+                          : st.key == u"vesk_show_file_contents" || st.key == u"vesk_show_share_ratios"
+                              ? u"Stats Page: "_s
+                              : u"Index Page: "_s;
             QCOMPARE(accessibleText(box, QAccessible::Description), heading + catalogue::helpEntry(st.slot));
             QCOMPARE(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::EditableText);
         }
@@ -199,10 +200,10 @@ private slots:
         QVERIFY(s.show());
         HelpLine *line = s.w.helpLine();
         QCOMPARE(accessibleText(line, QAccessible::Description), u"Help line"_s);
-        QTest::mouseMove(s.w.valueBox(1));
-        QCOMPARE(accessibleText(line, QAccessible::Name), catalogue::helpEntry(1));
-        s.w.valueBox(0)->setFocus();
-        QTest::keyClick(s.w.valueBox(0), Qt::Key_Tab);
+        QTest::mouseMove(s.box(u"vesk_allow_sort"));
+        QCOMPARE(accessibleText(line, QAccessible::Name), catalogue::helpEntry(slot(u"vesk_allow_sort")));
+        s.box(u"vesk_allow_search")->setFocus();
+        QTest::keyClick(s.box(u"vesk_allow_search"), Qt::Key_Tab);
         const int next = s.w.focusOrder()[1]->property("slot").toInt();
         QCOMPARE(accessibleText(line, QAccessible::Name), catalogue::helpEntry(next));
     }
@@ -347,8 +348,8 @@ private slots:
         QVERIFY(s.show());
         // Marked: something is drawn in the end of the box, past the short
         // values used here (a hidden action still leaves a greyed icon).
-        auto marked = [&](int slot) {
-            const QImage box = s.w.valueBox(slot)->grab().toImage();
+        auto marked = [&](QStringView key) {
+            const QImage box = s.box(key)->grab().toImage();
             const QRect end(box.width() * 2 / 3, 4, box.width() / 3 - 6, box.height() - 8);
             for (int y = end.top(); y <= end.bottom(); ++y)
                 for (int x = end.left(); x <= end.right(); ++x)
@@ -356,24 +357,24 @@ private slots:
                         return true;
             return false;
         };
-        const QString flagProblem = checkValue(28, u"yes").reason();
+        const QString flagProblem = checkValue(slot(u"vesk_debug"), u"yes").reason();
         QVERIFY(!flagProblem.isEmpty());
-        QVERIFY(marked(28));
-        QVERIFY(!marked(27));
-        QVERIFY(accessibleText(s.w.valueBox(28), QAccessible::Description)
+        QVERIFY(marked(u"vesk_debug"));
+        QVERIFY(!marked(u"port"));
+        QVERIFY(accessibleText(s.box(u"vesk_debug"), QAccessible::Description)
                     .startsWith(u"Problem: "_s + flagProblem));
 
-        QLineEdit *port = s.w.valueBox(27);
+        QLineEdit *port = s.box(u"port");
         s.w.tabs()->setCurrentIndex(s.w.tabs()->indexOfPageHolding(port));
         QTest::mouseMove(port);
         port->setFocus();
         port->selectAll();
         news();
         QTest::keyClicks(port, u"70000"_s);
-        const QString why = u"Problem: "_s + checkValue(27, u"70000").reason();
-        QVERIFY(marked(27));
+        const QString why = u"Problem: "_s + checkValue(slot(u"port"), u"70000").reason();
+        QVERIFY(marked(u"port"));
         // Told once as it comes, its text marked invalid, the mark named.
-        QCOMPARE(news(), QStringList{u"Port "_s + checkValue(27, u"70000").reason()});
+        QCOMPARE(news(), QStringList{u"Port "_s + checkValue(slot(u"port"), u"70000").reason()});
         int start, end;
         QCOMPARE(textOf(port)->attributes(2, &start, &end), u"invalid:true;"_s);
         QCOMPARE(accessibleText(port->findChild<QToolButton *>(), QAccessible::Name), why);
@@ -384,33 +385,35 @@ private slots:
                  QStringList{message(u"Config file saved"_s,
                                      u"Tracker must be restarted for changes to take effect\n"
                                      "2 values do not fit their settings; Ctrl+D lists them."_s)});
-        QCOMPARE(accessibleText(port, QAccessible::Description), why + u".\n"_s + catalogue::helpEntry(27));
-        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
+        QCOMPARE(accessibleText(port, QAccessible::Description),
+                 why + u".\n"_s + catalogue::helpEntry(slot(u"port")));
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(slot(u"port")) + u'\n' + why);
         // The icon is a widget of its own; the pointer over it still shows why.
         s.w.helpLine()->setHelp(QString());
         QWidget *icon = port->findChild<QToolButton *>();
         QVERIFY(icon);
         QTest::mouseMove(icon);
-        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27) + u'\n' + why);
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(slot(u"port")) + u'\n' + why);
 
         const QString note = reviewChanges(s.w, s.w.document(), s.w.content())->noteLabel()->text();
-        QVERIFY2(note.contains(u"\nPort (port): "_s + checkValue(27, u"70000").reason()), qPrintable(note));
+        QVERIFY2(note.contains(u"\nPort (port): "_s + checkValue(slot(u"port"), u"70000").reason()),
+                 qPrintable(note));
         QVERIFY2(note.contains(u"\nDebug (vesk_debug): "_s + flagProblem), qPrintable(note));
         s.w.findChild<ReviewChangesDialog *>()->reject();
 
         port->selectAll();
         QTest::keyClicks(port, u"6970"_s);
-        QVERIFY(!marked(27));
+        QVERIFY(!marked(u"port"));
         QCOMPARE(news(), QStringList{u"Port fits its setting now"_s});
         QCOMPARE(textOf(port)->attributes(2, &start, &end), QString());
         s.tk.clearPrompts();
         QVERIFY(s.w.save());
         QVERIFY(shown(s.tk).constFirst().contains(
             u"effect\n1 value does not fit its setting; Ctrl+D lists it."_s));
-        QCOMPARE(accessibleText(port, QAccessible::Description), catalogue::helpEntry(27));
-        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(27));
-        s.w.valueBox(28)->clear(); // empty is never a problem
-        QVERIFY(!marked(28));
+        QCOMPARE(accessibleText(port, QAccessible::Description), catalogue::helpEntry(slot(u"port")));
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(slot(u"port")));
+        s.box(u"vesk_debug")->clear(); // empty is never a problem
+        QVERIFY(!marked(u"vesk_debug"));
         QVERIFY(!reviewChanges(s.w, s.w.document(), s.w.content())->noteLabel()->text().contains(u"fit"_s));
     }
 

@@ -67,7 +67,7 @@ private slots:
     // Times, with its help in the line.
     void stripLeadsIntoThePageShown()
     {
-        QCOMPARE(focused(), s->w.valueBox(0));
+        QCOMPARE(focused(), s->box(u"vesk_allow_search"));
         press(Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(focused(), s->w.tabs()->tabBar());
         for (int i = 0; i < 3; ++i)
@@ -313,7 +313,7 @@ private slots:
     // leaving it changes nothing a screen reader would hear.
     void longValueShowsItsStart()
     {
-        QLineEdit *url = s->w.valueBox(16); // Force Announce URL
+        QLineEdit *url = s->box(u"vesk_force_announce_url");
         QCOMPARE(url->text(), u"http://example.org:6969/announce"_s);
         QCOMPARE(url->cursorPosition(), 0);
         s->w.tabs()->setCurrentIndex(s->w.tabs()->indexOfPageHolding(url));
