@@ -2,6 +2,7 @@
 
 #include "categories/addcategory.h"
 #include "config/categorylist.h"
+#include "toolkit/keys.h"
 #include "toolkit/singleline.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
@@ -48,12 +49,14 @@ CategoryDialog::CategoryDialog(Toolkit &toolkit, CategoryList &list, QWidget *ow
         e->setMaxLength(std::numeric_limits<int>::max());
         e->setGeometry(r);
         keepSingleLine(e);
+        tellFocusBeforeSelection(e);
         return e;
     };
     auto button = [&](const char *name, const QString &text, QRect r) {
         auto *b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false); // Enter in a box must not press Delete
+        pressOnReturn(b);         // but Enter on a button presses that one
         b->setGeometry(r);
         return b;
     };
@@ -99,7 +102,8 @@ void CategoryDialog::openFor(int row)
     show();
     raise();
     activateWindow();
-    m_delete->setFocus();
+    // On the name, which a screen reader then reads out with the dialog.
+    m_name->setFocus();
 }
 
 void CategoryDialog::deleteCategory()
@@ -108,8 +112,9 @@ void CategoryDialog::deleteCategory()
                              u"Delete category"_s, Answer::Yes)
         != Answer::Yes)
         return;
+    const QString name = m_list.at(m_row).name;
     m_list.remove(m_row);
-    emit categoryChanged();
+    emit categoryChanged(name + u" deleted"_s);
     finish();
 }
 
@@ -122,8 +127,9 @@ void CategoryDialog::editCategory()
         (Category{edited.name, QString()}.check() ? m_image : m_name)->setFocus();
         return;
     }
+    const QString name = edited.name;
     m_list.replace(m_row, std::move(edited));
-    emit categoryChanged();
+    emit categoryChanged(name + u" edited"_s);
     finish();
 }
 

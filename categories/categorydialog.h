@@ -33,8 +33,8 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
 
 signals:
-    // A category was deleted or edited.
-    void categoryChanged();
+    // A category was deleted or edited; news says which, for a screen reader.
+    void categoryChanged(const QString &news);
     // The dialog closed, by any button or Escape; row was being edited.
     void closed(int row);
 

@@ -458,16 +458,16 @@ int run(const QStringList &arguments, const Environment &env, QTextStream &out, 
     // Running out of memory fails the command like any other failure:
     // nothing is saved unless the save completes.
     try {
-        const Result<std::variant<Invocation, Answer>> parsed = parseInvocation(arguments);
+        const Result<Invocation> parsed = parseInvocation(arguments);
         int code = kOk;
         if (!parsed) {
             err << kProgram << ": " << parsed.reason() << "\nTry '" << kProgram
                 << " --help' for more information.\n";
             code = kUsage;
-        } else if (const auto *answer = std::get_if<Answer>(&*parsed)) {
-            out << answer->text;
+        } else if (!parsed->answer.isEmpty()) {
+            out << parsed->answer;
         } else {
-            Runner r(env, std::get<Invocation>(*parsed), out, err);
+            Runner r(env, *parsed, out, err);
             code = r.run();
             r.finish();
         }

@@ -142,7 +142,7 @@ bool Invocation::changes() const
     return command == u"set" || command == u"unset" || command == u"category" || command == u"apply";
 }
 
-Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &arguments)
+Result<Invocation> parseInvocation(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Reads and changes the configuration file of a vesk tracker."_s);
@@ -162,11 +162,11 @@ Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &argu
     parser.addPositionalArgument(u"command"_s, u"What to do (see Commands)."_s, u"COMMAND [ARGS...]"_s);
     if (!parser.parse(arguments))
         return wrong(parser.errorText() + u" (put -- before a value that begins with -)"_s);
-    if (parser.isSet(help))
-        return std::variant<Invocation, Answer>(Answer{helpText(parser)});
-    if (parser.isSet(version))
-        return std::variant<Invocation, Answer>(Answer{versionText()});
     Invocation in;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        in.answer = parser.isSet(help) ? helpText(parser) : versionText();
+        return in;
+    }
     in.json = parser.isSet(json);
     in.all = parser.isSet(all);
     in.dryRun = parser.isSet(dryRun);
@@ -181,7 +181,7 @@ Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &argu
     in.command = in.args.takeFirst();
     if (Result<void> shape = checkShape(in); !shape)
         return shape.error();
-    return std::variant<Invocation, Answer>(std::move(in));
+    return in;
 }
 
 Result<int> slotArgument(const QString &key)

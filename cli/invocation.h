@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <variant>
-
 namespace vesk::cli
 {
 
@@ -22,19 +20,16 @@ struct Invocation {
     bool noBackup = false;
     QString command;
     QStringList args;
+    // Printed instead of running a command: the help or the version.
+    QString answer;
 
     // The commands that change the file.
     bool changes() const;
 };
 
-// What to print instead of running a command: the help or the version.
-struct Answer {
-    QString text;
-};
-
-// The command line understood, the answer it asks for, or why it is wrong
-// (Fault::BadValue, with the message).
-Result<std::variant<Invocation, Answer>> parseInvocation(const QStringList &arguments);
+// The command line understood, or why it is wrong (Fault::BadValue, with
+// the message).
+Result<Invocation> parseInvocation(const QStringList &arguments);
 
 // The slot of a setting named on the command line; an unknown key fails
 // with up to three known keys it was probably meant as.

@@ -5,7 +5,7 @@
 #include "doubles.h"
 #include "toolkit/appicon.h"
 #include "toolkit/qttoolkit.h"
-#include "window/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -212,7 +212,7 @@ void TstAppFolder::anExistingLocationFileInTheDataFolderWins()
     MainWindow w(tk);
     w.load();
     QCOMPARE(w.configPath(), cfg);
-    QCOMPARE(w.valueBox(27)->text(), u"7001"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"7001"_s);
     QVERIFY(tk.prompts().empty());
 
     // Read from one folder, written to another (a location file beside a
@@ -224,7 +224,7 @@ void TstAppFolder::anExistingLocationFileInTheDataFolderWins()
     writeBytes(elsewhere.filePath(u"other.cfg"_s), "port = 7002\r\n");
     tk.type(elsewhere.filePath(u"other.cfg"_s));
     w.changeCfgLocation();
-    QCOMPARE(w.valueBox(27)->text(), u"7002"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"7002"_s);
     QCOMPARE(readBytes(data.filePath(kIni)), readOne);
     QCOMPARE(readBytes(user.filePath(kIni)), "Path=" + elsewhere.filePath(u"other.cfg"_s).toUtf8() + "\r\n");
 }
@@ -249,7 +249,7 @@ void TstAppFolder::failedLocationWriteOnStartShowsOneMessageAndGoesOn()
                              + u'.');
     // It goes on with the default configuration, read and shown.
     QCOMPARE(w.configPath(), dir.filePath(kCfg));
-    QCOMPARE(w.valueBox(27)->text(), u"6881"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"6881"_s);
     QVERIFY(!w.hasEnded());
     QCOMPARE(tk.ends(), 0);
     QVERIFY(!QFile::exists(dir.filePath(kIni)));
@@ -281,10 +281,10 @@ void TstAppFolder::failedLocationWriteOnChangeShowsOneMessageEachTime()
         QVERIFY(tk.prompts()[1].text.contains(u"Could not record"_s));
         QCOMPARE(w.configPath(), next);
     }
-    QCOMPARE(w.valueBox(27)->text(), u"3"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"3"_s);
     // The old record is untouched, and edits reach the file in use.
     QCOMPARE(readBytes(dir.filePath(kIni)), "Path=" + first.toUtf8() + "\r\n");
-    w.valueBox(27)->setText(u"33"_s);
+    w.valueBox(slot(u"port"))->setText(u"33"_s);
     tk.clearPrompts();
     QVERIFY(w.save());
     QVERIFY(readBytes(third).startsWith("port = 33\r\n"));
@@ -321,7 +321,7 @@ void TstAppFolder::unreachablePerUserFolderOnDisk()
     QVERIFY(tk.prompts()[2].text.startsWith(u"Could not find the cfg file at "_s));
     QVERIFY(tk.prompts()[4].text.contains(u"The editor goes on with "_s + cfg));
     QCOMPARE(w.configPath(), cfg);
-    QCOMPARE(w.valueBox(27)->text(), u"4242"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"4242"_s);
     QVERIFY(!w.hasEnded());
 }
 

@@ -213,9 +213,9 @@ void TstBadInput::tenMegabyteLine()
     e.pointAt(cfg);
     MainWindow &w = e.started();
     QCOMPARE(prompts(e.tk), QStringList());
-    QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"6969"_s);
     if (line.startsWith("vesk_realm"))
-        QCOMPARE(w.valueBox(72)->text().size(), 10 * 1000 * 1000);
+        QCOMPARE(w.valueBox(slot(u"vesk_realm"))->text().size(), 10 * 1000 * 1000);
     else if (line.startsWith("vesk_tag"))
         QCOMPARE(w.categories()->at(0).image.size(), 10 * 1000 * 1000);
     else
@@ -240,7 +240,7 @@ void TstBadInput::millionLines()
     // 72 setting lines, then every tenth line (80 to 999,990) a category.
     const int categories = (999990 - 80) / 10 + 1;
     QCOMPARE(w.categories()->count(), categories);
-    QCOMPARE(w.valueBox(72)->text(), u"value of 72"_s);
+    QCOMPARE(w.valueBox(slot(u"vesk_realm"))->text(), u"value of 72"_s);
     QVERIFY(w.save());
     const QString lost = difference(bytes, readBytes(cfg));
     QVERIFY2(lost.isEmpty(), qPrintable(lost));
@@ -301,8 +301,9 @@ void TstBadInput::latin1FileRefusesWhatItCannotHold()
     writeBytes(cfg, bytes);
     e.pointAt(cfg);
     MainWindow &w = e.started();
-    QCOMPARE(w.valueBox(72)->text(), u"caf\u00E9"_s);
-    w.valueBox(72)->setText(u"caf\u00E9 "_s + QString(200, u'x') + u" \u20AC"_s); // past the first blocks
+    QCOMPARE(w.valueBox(slot(u"vesk_realm"))->text(), u"caf\u00E9"_s);
+    w.valueBox(slot(u"vesk_realm"))
+        ->setText(u"caf\u00E9 "_s + QString(200, u'x') + u" \u20AC"_s); // past the first blocks
     QVERIFY(!w.save());
     const auto &p = e.tk.prompts().back();
     QCOMPARE(p.title, u"ERROR"_s);
@@ -314,13 +315,13 @@ void TstBadInput::latin1FileRefusesWhatItCannotHold()
     QVERIFY(!QFile::exists(e.file(u"veskold.cfg"_s)));
 
     // The same on the Raw tab, in a long text.
-    w.valueBox(72)->setText(u"caf\u00E9"_s);
+    w.valueBox(slot(u"vesk_realm"))->setText(u"caf\u00E9"_s);
     w.rawText()->setPlainText(u"# \u00FF\n"_s.repeated(50000) + u"# \u20AC\n"_s);
     QVERIFY(!w.save());
     QVERIFY2(e.tk.prompts().back().text.contains(u"Raw tab"_s), qPrintable(e.tk.prompts().back().text));
     QCOMPARE(readBytes(cfg), bytes);
 
-    w.valueBox(72)->setText(u"caf\u00E9 \u00A4"_s); // Latin-1 has this one
+    w.valueBox(slot(u"vesk_realm"))->setText(u"caf\u00E9 \u00A4"_s); // Latin-1 has this one
     w.rawText()->setPlainText(u"# \u00FF"_s);
     QVERIFY(w.save());
     QCOMPARE(readBytes(cfg), QByteArray("vesk_realm = caf\xE9 \xA4\r\n# \xFF\r\n"));
@@ -376,7 +377,7 @@ void TstBadInput::unreadablePaths()
                           u"Change cfg Location: What is the path and filename of your cfg file?"_s}));
     QCOMPARE(e.tk.prompts()[0].icon, Icon::Critical);
     QCOMPARE(e.tk.prompts()[1].defaultText, cfg);
-    QCOMPARE(w.valueBox(27)->text(), QString());
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), QString());
     QVERIFY(!w.isModified());
 
     e.tk.clearPrompts();
@@ -403,7 +404,7 @@ void TstBadInput::unreadablePaths()
     again.pointAt(makeUnreadable(again, kind));
     MainWindow &w2 = again.started({good});
     QCOMPARE(prompts(again.tk).size(), 2);
-    QCOMPARE(w2.valueBox(27)->text(), u"6969"_s);
+    QCOMPARE(w2.valueBox(slot(u"port"))->text(), u"6969"_s);
     QCOMPARE(w2.configPath(), good);
     QVERIFY(!w2.isModified());
 }
@@ -466,7 +467,7 @@ void TstBadInput::pathWithSpacesAndNonAscii()
     MainWindow &w = e.started();
     QCOMPARE(prompts(e.tk), QStringList());
     QCOMPARE(w.configPath(), cfg);
-    w.valueBox(27)->setText(u"7000"_s);
+    w.valueBox(slot(u"port"))->setText(u"7000"_s);
     QVERIFY(w.save());
     QCOMPARE(readBytes(cfg), QByteArray("port = 7000\r\n# \xC3\xA9t\xC3\xA9\r\n\r\n"));
     QCOMPARE(readBytes(folder + u"/vesk trackerold.cfg"_s),
@@ -480,7 +481,7 @@ void TstBadInput::pathWithSpacesAndNonAscii()
     MainWindow &w2 = other.started();
     other.tk.type(cfg);
     w2.changeCfgLocation();
-    QCOMPARE(w2.valueBox(27)->text(), u"7000"_s);
+    QCOMPARE(w2.valueBox(slot(u"port"))->text(), u"7000"_s);
     QCOMPARE(readBytes(other.file(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
     other.tk.clearPrompts();
     MainWindow w3(other.tk); // the next start
@@ -517,19 +518,19 @@ void TstBadInput::badLocationFile()
     const QStringList shown = prompts(e.tk);
     if (outcome == u"read"_s) {
         QCOMPARE(shown, QStringList());
-        QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
+        QCOMPARE(w.valueBox(slot(u"port"))->text(), u"6969"_s);
         QCOMPARE(readBytes(e.file(u"veskfrontend.ini"_s)), ini); // left alone
     } else if (outcome == u"recreated"_s) {
         QCOMPARE(shown,
                  QStringList{u"INI File Not Found: Could not find ini file so creating one on the fly"_s});
         QCOMPARE(readBytes(e.file(u"veskfrontend.ini"_s)), "Path=" + cfg.toUtf8() + "\r\n");
-        QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
+        QCOMPARE(w.valueBox(slot(u"port"))->text(), u"6969"_s);
     } else {
         QVERIFY2(shown.size() == 2, qPrintable(shown.join(u'\n').left(300)));
         QVERIFY2(shown[0].startsWith(u"ERROR: Could not find the cfg file at "_s), qPrintable(shown[0]));
         QVERIFY(shown[0].contains(kReadError + u"\n\nReason: "_s));
         QCOMPARE(shown[1], u"Change cfg Location: What is the path and filename of your cfg file?"_s);
-        QCOMPARE(w.valueBox(27)->text(), QString());
+        QCOMPARE(w.valueBox(slot(u"port"))->text(), QString());
     }
 }
 
@@ -545,7 +546,7 @@ void TstBadInput::savesThroughSymlink()
     QVERIFY(QFile::link(target, link));
     e.pointAt(link);
     MainWindow &w = e.started();
-    w.valueBox(27)->setText(u"7000"_s);
+    w.valueBox(slot(u"port"))->setText(u"7000"_s);
     QVERIFY(w.save());
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(QFileInfo(link).symLinkTarget(), target);
@@ -571,11 +572,11 @@ void TstBadInput::keepsPermissions()
     QCOMPARE(::chmod(QFile::encodeName(cfg).constData(), mode_t(mode)), 0);
     e.pointAt(cfg);
     MainWindow &w = e.started();
-    w.valueBox(27)->setText(u"7000"_s);
+    w.valueBox(slot(u"port"))->setText(u"7000"_s);
     QVERIFY(w.save());
     QCOMPARE(int(modeOf(cfg) & 07777), mode);
     QCOMPARE(int(modeOf(e.file(u"veskold.cfg"_s)) & 07777), mode);
-    w.valueBox(27)->setText(u"7001"_s);
+    w.valueBox(slot(u"port"))->setText(u"7001"_s);
     QVERIFY(w.save()); // the second save replaces the backup too
     QCOMPARE(int(modeOf(cfg) & 07777), mode);
     QCOMPARE(int(modeOf(e.file(u"veskold.cfg"_s)) & 07777), mode);

@@ -163,7 +163,7 @@ private slots:
         QTabBar *strip = s.w.tabs()->tabBar();
         QTest::mouseClick(strip, Qt::LeftButton, {}, strip->tabRect(2).center());
         QCOMPARE(s.w.tabs()->currentIndex(), 2);
-        QLineEdit *port = s.w.valueBox(27);
+        QLineEdit *port = s.box(u"port");
         QVERIFY(port->isVisible());
         QTest::mouseClick(port, Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), port);
@@ -209,8 +209,8 @@ private slots:
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QCOMPARE(QApplication::focusWidget(), w.valueBox(0));
-        QTest::keyClicks(w.valueBox(0), u"1"_s);
+        QCOMPARE(QApplication::focusWidget(), w.valueBox(slot(u"vesk_allow_search")));
+        QTest::keyClicks(w.valueBox(slot(u"vesk_allow_search")), u"1"_s);
         answerer.seen.clear();
         answerer.actions = {ModalAnswerer::press(QMessageBox::Yes), ModalAnswerer::press(QMessageBox::Ok)};
         QTest::mouseClick(w.quitButton(), Qt::LeftButton);
@@ -246,7 +246,7 @@ private slots:
         w.load();
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QTest::keyClicks(w.valueBox(0), u"1"_s);
+        QTest::keyClicks(w.valueBox(slot(u"vesk_allow_search")), u"1"_s);
 
         ModalAnswerer answerer;
         const ModalAnswerer::Action dismiss =
@@ -265,7 +265,7 @@ private slots:
         QCOMPARE(answerer.seen.size(), command == u"change"_s ? 2 : 1);
         QCOMPARE(tk.ends, 0);
         QVERIFY(w.isVisible());
-        QCOMPARE(w.valueBox(0)->text(), u"1"_s);
+        QCOMPARE(w.valueBox(slot(u"vesk_allow_search"))->text(), u"1"_s);
         QVERIFY(w.isModified());
         QCOMPARE(w.configPath(), cfg);
         QCOMPARE(readBytes(cfg), kRealistic);
@@ -280,7 +280,7 @@ private slots:
         Session s;
         s.load("port = 6969\r\n");
         QVERIFY(s.show());
-        QLineEdit *allowSearch = s.w.valueBox(0);
+        QLineEdit *allowSearch = s.box(u"vesk_allow_search");
         allowSearch->setFocus();
         QGuiApplication::clipboard()->setText(u"1\nvesk_tag99 = Injected|x\r\nport = 1"_s);
         QTest::keyClick(allowSearch, Qt::Key_V, Qt::ControlModifier);

@@ -26,17 +26,17 @@ class FindTest : public QObject
 {
     Q_OBJECT
 
-    // The window shows slot as found: its tab in front, its box focused
-    // with all its text selected, its help entry on the help line.
-    static void verifyShown(Session &s, int slot, int page)
+    // The window shows the setting with key as found: its tab in front, its
+    // box focused with all its text selected, its help entry on the help line.
+    static void verifyShown(Session &s, QStringView key, int page)
     {
-        QLineEdit *box = s.w.valueBox(slot);
+        QLineEdit *box = s.box(key);
         QCOMPARE(s.w.tabs()->currentIndex(), page);
         QVERIFY(box->isVisible());
         QCOMPARE(s.w.focusWidget(), box);
         QVERIFY(box->hasFocus());
-        QCOMPARE(box->selectedText(), box->text());
-        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(slot));
+        QTRY_COMPARE(box->selectedText(), box->text()); // once the focus has been told
+        QCOMPARE(s.w.helpLine()->text(), catalogue::helpEntry(slot(key)));
     }
 
     static QByteArray config()
@@ -50,19 +50,23 @@ private slots:
     void findsByCaptionKeyOrHelpWords_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("key");
         QTest::addColumn<int>("page");
-        QTest::newRow("caption, other case") << QStringLiteral("SOCKET TIMEOUT") << 31 << kTimesPage;
-        QTest::newRow("key") << QStringLiteral("vesk_max_hops") << 18 << kMiscPage;
-        QTest::newRow("help words") << QStringLiteral("Zlib will use") << 21 << kNumberPage;
-        // Slot 63 comes first by number, but Times is before
+        QTest::newRow("caption, other case")
+            << QStringLiteral("SOCKET TIMEOUT") << QStringLiteral("socket_timeout") << kTimesPage;
+        QTest::newRow("key") << QStringLiteral("vesk_max_hops") << QStringLiteral("vesk_max_hops")
+                             << kMiscPage;
+        QTest::newRow("help words") << QStringLiteral("Zlib will use")
+                                    << QStringLiteral("vesk_compression_level") << kNumberPage;
+        // The XML file's slot comes first by number, but Times is before
         // Files/Directories in the strip.
-        QTest::newRow("strip order") << QStringLiteral("xml") << 64 << kTimesPage;
+        QTest::newRow("strip order") << QStringLiteral("xml") << QStringLiteral("vesk_dump_xml_interval")
+                                     << kTimesPage;
     }
     void findsByCaptionKeyOrHelpWords()
     {
         QFETCH(QString, text);
-        QFETCH(int, slot);
+        QFETCH(QString, key);
         QFETCH(int, page);
         Session s;
         s.load(config());
@@ -70,7 +74,7 @@ private slots:
         s.tk.type(text);
         s.action("menFind")->trigger();
         QCOMPARE(shown(s.tk), QStringList{input(kTitle, kPrompt, QString())});
-        verifyShown(s, slot, page);
+        verifyShown(s, key, page);
         QVERIFY(!s.w.isModified());
     }
 
@@ -81,12 +85,12 @@ private slots:
         QVERIFY(s.show());
         s.tk.type(QStringLiteral("XmL"));
         QTest::keyClick(&s.w, Qt::Key_F, Qt::ControlModifier);
-        verifyShown(s, 64, kTimesPage);
+        verifyShown(s, u"vesk_dump_xml_interval", kTimesPage);
         // From inside a value box too: the keys reach the menu.
-        QTest::keyClick(s.w.valueBox(64), Qt::Key_F3);
-        verifyShown(s, 63, kFilesPage);
-        QTest::keyClick(s.w.valueBox(63), Qt::Key_F3);
-        verifyShown(s, 64, kTimesPage);
+        QTest::keyClick(s.box(u"vesk_dump_xml_interval"), Qt::Key_F3);
+        verifyShown(s, u"vesk_dump_xml_file", kFilesPage);
+        QTest::keyClick(s.box(u"vesk_dump_xml_file"), Qt::Key_F3);
+        verifyShown(s, u"vesk_dump_xml_interval", kTimesPage);
         // Only the first search asked.
         QCOMPARE(s.tk.prompts().size(), size_t(1));
 
@@ -94,11 +98,11 @@ private slots:
         s.tk.type(QStringLiteral("timeout"));
         s.action("menFind")->trigger();
         QCOMPARE(describe(s.tk.prompts().back()), input(kTitle, kPrompt, QStringLiteral("XmL")));
-        verifyShown(s, 31, kTimesPage);
+        verifyShown(s, u"socket_timeout", kTimesPage);
         s.action("menFindNext")->trigger();
-        verifyShown(s, 32, kTimesPage);
+        verifyShown(s, u"downloader_timeout_interval", kTimesPage);
         s.action("menFindNext")->trigger();
-        verifyShown(s, 31, kTimesPage);
+        verifyShown(s, u"socket_timeout", kTimesPage);
     }
 
     void nextWithoutSearchAsks()
@@ -109,7 +113,7 @@ private slots:
         s.tk.type(QStringLiteral("hops"));
         s.action("menFindNext")->trigger();
         QCOMPARE(shown(s.tk), QStringList{input(kTitle, kPrompt, QString())});
-        verifyShown(s, 18, kMiscPage);
+        verifyShown(s, u"vesk_max_hops", kMiscPage);
     }
 
     void noMatchTellsAndChangesNothing()
@@ -118,7 +122,7 @@ private slots:
         s.load(config());
         QVERIFY(s.show());
         s.w.tabs()->setCurrentIndex(kNumberPage);
-        s.w.valueBox(27)->setFocus();
+        s.box(u"port")->setFocus();
         const QString help = s.w.helpLine()->text();
         s.tk.type(QStringLiteral("no such setting"));
         s.action("menFind")->trigger();
@@ -126,7 +130,7 @@ private slots:
                  (QStringList{input(kTitle, kPrompt, QString()),
                               message(kTitle, QStringLiteral("No setting matches no such setting"))}));
         QCOMPARE(s.w.tabs()->currentIndex(), kNumberPage);
-        QCOMPARE(s.w.focusWidget(), s.w.valueBox(27));
+        QCOMPARE(s.w.focusWidget(), s.box(u"port"));
         QCOMPARE(s.w.helpLine()->text(), help);
         // Find Next searches for the same text again.
         s.tk.clearPrompts();
@@ -142,17 +146,17 @@ private slots:
         QVERIFY(s.show());
         s.tk.type(QStringLiteral("port"));
         s.action("menFind")->trigger();
-        QCOMPARE(s.w.focusWidget(), s.w.valueBox(27));
+        QCOMPARE(s.w.focusWidget(), s.box(u"port"));
 
         s.w.tabs()->setCurrentIndex(kMiscPage);
-        s.w.valueBox(18)->setFocus();
+        s.box(u"vesk_max_hops")->setFocus();
         const QString help = s.w.helpLine()->text();
         s.tk.clearPrompts();
         s.tk.type(QString()); // Cancel, or OK on an empty box
         s.action("menFind")->trigger();
         QCOMPARE(shown(s.tk), QStringList{input(kTitle, kPrompt, QStringLiteral("port"))});
         QCOMPARE(s.w.tabs()->currentIndex(), kMiscPage);
-        QCOMPARE(s.w.focusWidget(), s.w.valueBox(18));
+        QCOMPARE(s.w.focusWidget(), s.box(u"vesk_max_hops"));
         QCOMPARE(s.w.helpLine()->text(), help);
         QCOMPARE(s.tk.unanswered(), 0);
         // The earlier search is still the one Find Next goes on with.

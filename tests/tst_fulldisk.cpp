@@ -7,7 +7,7 @@
 #include "doubles.h"
 #include "store/fileaccess.h"
 #include "store/safesave.h"
-#include "window/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -192,10 +192,10 @@ void TstFullDisk::windowReportsFullDisk()
     ScriptedToolkit tk(app.path());
     MainWindow w(tk);
     w.load();
-    QCOMPARE(w.valueBox(27)->text(), u"6969"_s);
+    QCOMPARE(w.valueBox(slot(u"port"))->text(), u"6969"_s);
     fillLeaving(3);
     const QString big(6 * kPage, u'v'); // the new file needs seven pages
-    w.valueBox(72)->setText(big);
+    w.valueBox(slot(u"vesk_realm"))->setText(big);
     tk.clearPrompts();
 
     QVERIFY(!w.save());

@@ -78,7 +78,7 @@ private slots:
         if (keepTime)
             setModified(s.cfg(), loadedTime);
         const QByteArray onDisk = readBytes(s.cfg());
-        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        s.box(u"port")->setText(QStringLiteral("7000"));
 
         s.tk.answer(Answer::No);
         QVERIFY(!s.w.save());
@@ -107,7 +107,7 @@ private slots:
     {
         Session s;
         s.load(kOriginal);
-        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        s.box(u"port")->setText(QStringLiteral("7000"));
         s.tk.faultyFiles().failOn({FaultyFiles::Op::Commit, 1, -1, QStringLiteral("vesk.cfg")});
         QVERIFY(!s.w.save());
         QVERIFY(s.tk.faultyFiles().faultFired());
@@ -137,9 +137,9 @@ private slots:
         s.tk.answer(Answer(answer));
         s.load("port = 7000\r\nvesk_debug = 0\r\nvesk_tor");
         QCOMPARE(s.tk.unusedAnswers(), 0); // it was asked
-        QCOMPARE(s.w.valueBox(27)->text(), port);
+        QCOMPARE(s.box(u"port")->text(), port);
         QVERIFY(!s.w.isModified());
-        s.w.valueBox(28)->setText(QStringLiteral("x"));
+        s.box(u"vesk_debug")->setText(QStringLiteral("x"));
         QVERIFY(s.w.save());
         QCOMPARE(readBytes(s.backup()), kOriginal);
         QVERIFY(!QFile::exists(s.cfg() + QStringLiteral(".rewriting")));
@@ -149,7 +149,7 @@ private slots:
     {
         Session s;
         s.load(kOriginal);
-        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        s.box(u"port")->setText(QStringLiteral("7000"));
         QVERIFY(s.w.save());
         QVERIFY(s.w.save());
         QCOMPARE(shown(s.tk), (QStringList{savedMessage(), savedMessage()}));
@@ -159,7 +159,7 @@ private slots:
     {
         Session s;
         s.load(kOriginal);
-        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        s.box(u"port")->setText(QStringLiteral("7000"));
         writeBytes(s.cfg(), "port = 1\r\n");
 
         // Quit with Save, No: nothing written, still running.
@@ -192,7 +192,7 @@ private slots:
     {
         Session s;
         s.load(kOriginal);
-        s.w.valueBox(27)->setText(QStringLiteral("7000"));
+        s.box(u"port")->setText(QStringLiteral("7000"));
         QVERIFY(QFile::remove(s.cfg())); // deleted meanwhile counts as changed
         s.tk.answer(Answer::Yes);
         s.tk.answer(Answer::Yes);
@@ -213,7 +213,7 @@ private slots:
         s.w.load();
         QCOMPARE(s.w.configPath(), missing);
         s.tk.clearPrompts();
-        s.w.valueBox(27)->setText(QStringLiteral("6969"));
+        s.box(u"port")->setText(QStringLiteral("6969"));
 
         // Still missing: nothing to overwrite, no question.
         QVERIFY(s.w.save());
@@ -228,7 +228,7 @@ private slots:
         t.w.load();
         t.tk.clearPrompts();
         writeBytes(missing, "# theirs\r\n");
-        t.w.valueBox(27)->setText(QStringLiteral("6969"));
+        t.box(u"port")->setText(QStringLiteral("6969"));
         t.tk.answer(Answer::No);
         QVERIFY(!t.w.save());
         QCOMPARE(shown(t.tk), QStringList{changedQuestion(missing)});
@@ -243,11 +243,11 @@ private slots:
         writeBytes(other, "port = 1234\r\n");
         s.tk.type(other);
         s.w.changeCfgLocation();
-        QCOMPARE(s.w.valueBox(27)->text(), QStringLiteral("1234"));
+        QCOMPARE(s.box(u"port")->text(), QStringLiteral("1234"));
         s.tk.clearPrompts();
         // The first file changing no longer matters; the new one does.
         writeBytes(s.cfg(), "# elsewhere\r\n");
-        s.w.valueBox(27)->setText(QStringLiteral("4321"));
+        s.box(u"port")->setText(QStringLiteral("4321"));
         QVERIFY(s.w.save());
         QCOMPARE(shown(s.tk), QStringList{savedMessage()});
         writeBytes(other, "port = 99\r\n");

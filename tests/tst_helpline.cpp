@@ -90,13 +90,13 @@ private slots:
 
     void exactEntries()
     {
-        moveOver(s->w.captionLabel(27));
+        moveOver(s->w.captionLabel(slot(u"port")));
         QCOMPARE(tip(), u"port - Port tracker will listen on (usualy 6969)"_s);
-        moveOver(s->w.valueBox(33));
+        moveOver(s->box(u"announce_interval"));
         QVERIFY2(tip().startsWith(u"announce_interval -  the "_s), qPrintable(tip()));
         // Moving again within the same box sets the entry again.
         s->w.helpLine()->setText(u"x"_s);
-        QTest::mouseMove(s->w.valueBox(33), QPoint(3, 3));
+        QTest::mouseMove(s->box(u"announce_interval"), QPoint(3, 3));
         QVERIFY(tip().startsWith(u"announce_interval - "_s));
     }
 
@@ -115,7 +115,7 @@ private slots:
     {
         QFETCH(int, page);
         QFETCH(QPoint, twips);
-        moveOver(s->w.valueBox(27));
+        moveOver(s->box(u"port"));
         QVERIFY(!tip().isEmpty());
         TabControl *tabs = s->w.tabs();
         tabs->setCurrentIndex(page);
@@ -143,7 +143,7 @@ private slots:
         QFETCH(QString, name);
         auto *control = s->w.findChild<QWidget *>(name);
         QVERIFY(control);
-        moveOver(s->w.captionLabel(0));
+        moveOver(s->w.captionLabel(slot(u"vesk_allow_search")));
         const QString entry = tip();
         QVERIFY(entry.startsWith(u"vesk_allow_search - "_s));
         // A scroll area's contents sit in its viewport.
@@ -156,7 +156,7 @@ private slots:
 
     void savingAndCategoryCommandsLeaveTheLine()
     {
-        moveOver(s->w.valueBox(27));
+        moveOver(s->box(u"port"));
         const QString entry = tip();
         s->tk.type(u"Films"_s);
         s->tk.type(u"f.png"_s);

@@ -67,7 +67,7 @@ private slots:
     // Times, with its help in the line.
     void stripLeadsIntoThePageShown()
     {
-        QCOMPARE(focused(), s->w.valueBox(0));
+        QCOMPARE(focused(), s->box(u"vesk_allow_search"));
         press(Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(focused(), s->w.tabs()->tabBar());
         for (int i = 0; i < 3; ++i)
@@ -146,6 +146,12 @@ private slots:
                                 ? static_cast<QWidget *>(s->w.tabs()->tabBar())
                                 : s->w.valueBox(catalogue::rowsOf(Page::DisplayOptions)[0]);
         QCOMPARE(focused(), expected);
+        // Moving into the page is moving into a page of tabs named as its tab.
+        QAccessibleInterface *pageTab = QAccessible::queryAccessibleInterface(expected)->parent();
+        if (page != int(Page::About)) {
+            QCOMPARE(pageTab->role(), QAccessible::PageTab);
+            QCOMPARE(pageTab->text(QAccessible::Name), s->w.tabs()->tabBar()->tabText(page));
+        }
         // And back, also from inside the Raw text, which keeps Tab to move on.
         s->w.tabs()->setCurrentIndex(int(Page::Raw));
         s->w.rawText()->setFocus();
@@ -302,12 +308,63 @@ private slots:
         QCOMPARE(f && f == raw->linesView() ? u"view"_s : f->objectName(), focusAfter);
     }
 
-    // A value longer than its box shows its beginning.
+    // A value longer than its box shows its beginning, again once Tab has
+    // been through it; Tab selects it after the focus has moved there, and
+    // leaving it changes nothing a screen reader would hear.
     void longValueShowsItsStart()
     {
-        const QLineEdit *url = s->w.valueBox(16); // Force Announce URL
+        QLineEdit *url = s->box(u"vesk_force_announce_url");
         QCOMPARE(url->text(), u"http://example.org:6969/announce"_s);
         QCOMPARE(url->cursorPosition(), 0);
+        s->w.tabs()->setCurrentIndex(s->w.tabs()->indexOfPageHolding(url));
+        url->setFocus(Qt::TabFocusReason);
+        // Selected once the focus has been told: a screen reader hears it once.
+        QVERIFY(!url->hasSelectedText());
+        QTRY_COMPARE(url->selectedText(), url->text());
+        press(Qt::Key_Tab);
+        QTest::qWait(0);
+        QCOMPARE(url->cursorPosition(), 0);
+        // The selection stays, unseen (nothing to hear "unselected").
+        QCOMPARE(url->selectedText(), url->text());
+        QCOMPARE(url->palette().color(QPalette::Highlight), url->palette().color(QPalette::Base));
+    }
+
+    // Return and Enter press the button that has the keyboard, as Space does.
+    void returnPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("prompt"); // the title of what it asks first
+        QTest::newRow("Add New Category") << u"bAddCat"_s << int(Qt::Key_Return) << u"New Category"_s;
+        QTest::newRow("Save") << u"bSave"_s << int(Qt::Key_Enter) << u"Config file saved"_s;
+        QTest::newRow("Quit") << u"bQuit"_s << int(Qt::Key_Return) << u""_s;
+        QTest::newRow("Delete") << u"Command1"_s << int(Qt::Key_Return) << u"Delete category"_s;
+        QTest::newRow("Edit") << u"Command2"_s << int(Qt::Key_Return) << u""_s;
+        QTest::newRow("Cancel") << u"Command3"_s << int(Qt::Key_Enter) << u""_s;
+    }
+    void returnPressesTheFocusedButton()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, key);
+        QFETCH(QString, prompt);
+        s->w.tabs()->setCurrentIndex(int(Page::Categories));
+        s->w.categoryView()->setCurrentIndex(s->w.categories()->index(0));
+        QWidget *window = &s->w;
+        if (button.startsWith(u"Command"_s)) {
+            s->w.openCategoryDialog();
+            window = s->w.categoryDialog();
+            s->w.categoryDialog()->nameBox()->setText(u"Anime Series"_s);
+        }
+        auto *b = window->findChild<QPushButton *>(button);
+        b->setFocus();
+        s->tk.clearPrompts();
+        QTest::keyClick(b, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(s->tk.prompts().empty() ? QString() : s->tk.prompts().front().title, prompt);
+        if (button == u"bQuit"_s)
+            QVERIFY(s->w.hasEnded());
+        if (button == u"Command2"_s || button == u"Command3"_s)
+            QVERIFY(!s->w.categoryDialog()->isVisible());
+        QCOMPARE(s->w.categories()->at(0).name, button == u"Command2"_s ? u"Anime Series"_s : u"Anime"_s);
     }
 };
 

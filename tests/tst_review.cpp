@@ -67,11 +67,11 @@ private slots:
         Session s;
         s.load(kSaved);
         QVERIFY(s.show());
-        s.w.valueBox(27)->setText(QStringLiteral("7000"));
-        s.w.valueBox(28)->clear(); // an emptied box drops its line
-        s.w.valueBox(2)->setText(QStringLiteral("25"));
+        s.box(u"port")->setText(QStringLiteral("7000"));
+        s.box(u"vesk_debug")->clear(); // an emptied box drops its line
+        s.box(u"vesk_per_page")->setText(QStringLiteral("25"));
         // Ctrl+D works from inside a value box.
-        QTest::keyClick(s.w.valueBox(2), Qt::Key_D, Qt::ControlModifier);
+        QTest::keyClick(s.box(u"vesk_per_page"), Qt::Key_D, Qt::ControlModifier);
         auto *d = s.w.findChild<ReviewChangesDialog *>();
         QVERIFY(d && d->isVisible());
         QCOMPARE(
@@ -107,7 +107,7 @@ private slots:
         // Escape closes it; the edits are still only in the window.
         QTest::keyClick(d->view(), Qt::Key_Escape);
         QVERIFY(!d->isVisible());
-        QCOMPARE(s.w.valueBox(27)->text(), QStringLiteral("7000"));
+        QCOMPARE(s.box(u"port")->text(), QStringLiteral("7000"));
         QCOMPARE(readBytes(s.cfg()), kSaved);
 
         // Opened again after a save: the same window, now with no changes;
@@ -157,7 +157,7 @@ private slots:
         // stop, and the window says so above the lines it would have written.
         Session s;
         s.load("port = 6969\r\n# caf\xe9\r\n");
-        s.w.valueBox(27)->setText(QStringLiteral("69\u20ac9"));
+        s.box(u"port")->setText(QStringLiteral("69\u20ac9"));
         ReviewChangesDialog *d = review(s);
         QVERIFY(d->noteLabel()->text().contains(u"\nSave would stop: "_qs));
         QVERIFY(viewLines(d).contains(u"+port = 69\u20ac9"_qs));

@@ -3,6 +3,7 @@
 // Shared by the window suites: one run of the editor in a temporary
 // application folder, and prompts written out for exact comparison.
 
+#include "config/catalogue.h"
 #include "config/categorylist.h"
 #include "doubles.h"
 #include "window/mainwindow.h"
@@ -112,6 +113,15 @@ inline QString changeLocationInput(const QString &current)
                  QStringLiteral("What is the path and filename of your cfg file?"), current);
 }
 
+// The slot of the setting with key; a key no setting has stops the run.
+inline int slot(QStringView key)
+{
+    const int at = catalogue::slotOf(key);
+    if (at < 0)
+        qFatal("no setting has the key %s", qPrintable(key.toString()));
+    return at;
+}
+
 // One run of the editor: a temporary application folder, the scripted
 // toolkit and the real main window.
 struct Session {
@@ -156,6 +166,8 @@ struct Session {
         w.activateWindow();
         return QTest::qWaitForWindowActive(&w);
     }
+    // The value box of the setting with key.
+    QLineEdit *box(QStringView key) const { return w.valueBox(slot(key)); }
     QAction *action(const char *name) const { return w.findChild<QAction *>(QString::fromLatin1(name)); }
 };
 

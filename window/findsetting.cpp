@@ -1,5 +1,7 @@
 #include "window/findsetting.h"
 
+#include "toolkit/keys.h"
+
 #include "config/catalogue.h"
 #include "toolkit/toolkit.h"
 #include "window/mainwindow.h"
@@ -86,8 +88,7 @@ void FindSetting::show(int slot)
     const int page = tabs->indexOfPageHolding(box);
     if (page >= 0)
         tabs->setCurrentIndex(page);
-    box->setFocus(Qt::ShortcutFocusReason);
-    box->selectAll();
+    focusSelected(box); // selected after the focus is told: heard once
     m_window.showHelp(slot);
 }
 

@@ -5,37 +5,29 @@
 #include "config/catalogue.h"
 #include "config/categorylist.h"
 #include "config/configwriter.h"
-#include "config/locationfile.h"
 #include "document/configdocument.h"
 #include "document/location.h"
-#include "toolkit/singleline.h"
+#include "toolkit/accessible.h"
 #include "toolkit/toolkit.h"
-#include "toolkit/twips.h"
+#include "window/fileprompts.h"
 #include "window/findsetting.h"
+#include "window/keyboardwalk.h"
 #include "window/rawtext.h"
 #include "window/reviewchanges.h"
 #include "window/tabcontrol.h"
 #include "window/valuemarks.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
-#include <QTextCursor>
-#include <QTextDocument>
-
-#include <limits>
-#include <new>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -44,53 +36,8 @@ namespace vesk
 namespace
 {
 
-const QString kOpeningHelp = u"Move your mouse over any of the values or labels and see what they are for."_s;
-const QString kYesNoNote = u"For all yes or no options, 1 = yes and 0 = no"_s;
-
-// Where the rows of a setting tab sit, in twips from the tab control's corner.
-struct Grid {
-    int captionLeft;
-    int captionRight;
-    int boxLeft;
-    int boxWidth;
-    int firstTop;
-};
-constexpr int kRowPitch = 360;
-constexpr int kBoxHeight = 375;
-constexpr int kCaptionHeight = 255;
-
-struct SettingPage {
-    Page page;
-    Grid grid;
-};
-
-constexpr SettingPage kSettingPages[] = {
-    {Page::AllowOptions, {120, 1815, 1920, 2175, 480}},
-    {Page::DisplayOptions, {120, 1815, 1920, 2175, 840}},
-    {Page::NumberOptions, {120, 1815, 1920, 2175, 480}},
-    {Page::Times, {120, 1815, 2040, 2175, 600}},
-    {Page::FilesDirectories, {120, 1575, 1680, 6375, 480}},
-    {Page::Misc, {120, 1815, 1920, 2175, 480}},
-};
-
-// The setting page shown on a page of the strip, or nullptr.
-const SettingPage *settingPageAt(int page)
-{
-    for (const SettingPage &sp : kSettingPages)
-        if (int(sp.page) == page)
-            return &sp;
-    return nullptr;
-}
-
-// Display Options has a second column, its last rows, each at its own top
-// under the headings; its captions start where the left column's boxes end.
-constexpr Grid kDisplayRight = {4200, 6135, 6240, 2175, 840};
-struct RightRow {
-    int top;
-    const char16_t *heading; // the heading above it
-};
-constexpr RightRow kDisplayRightRows[] = {{840, u"Stats Page"}, {1320, u"Stats Page"}, {2280, u"All Pages"}};
-constexpr char16_t kDisplayLeftHeading[] = u"Index Page";
+// Review Changes, which lists the values that do not fit.
+const QString kReviewKey = u"Ctrl+D"_s;
 
 } // namespace
 
@@ -98,9 +45,9 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     : QMainWindow(parent), m_toolkit(toolkit), m_document(std::make_unique<ConfigDocument>(toolkit.files())),
       m_categories(new CategoryList(this))
 {
-    m_document->setWaiter([this](qint64 waited) {
-        return m_toolkit.keepWaiting(u"Waiting for "_s + m_waitingFor + u"..."_s, waited);
-    });
+    // Before any control exists: a screen reader gets the program's own
+    // interfaces from the first question on.
+    installAccessibleInterfaces();
     setObjectName(u"Form1"_s);
     setWindowTitle(u"VESK Front End"_s);
     QFont f = font();
@@ -115,7 +62,7 @@ MainWindow::MainWindow(Toolkit &toolkit, QWidget *parent)
     setFont(f);
     buildWindow();
     buildMenu();
-    buildFocusOrder();
+    m_walk = std::make_unique<KeyboardWalk>(m_form);
 }
 
 MainWindow::~MainWindow()
@@ -125,234 +72,36 @@ MainWindow::~MainWindow()
 
 QLineEdit *MainWindow::valueBox(int slot) const
 {
-    return slot >= 0 && slot < int(m_boxes.size()) ? m_boxes[size_t(slot)] : nullptr;
+    return slot >= 0 && slot < int(m_form.boxes.size()) ? m_form.boxes[size_t(slot)] : nullptr;
 }
 
 RawTextEdit *MainWindow::rawText() const
 {
-    m_rawText->fill();
-    return m_rawText;
-}
-
-QWidget *MainWindow::page(Page p) const
-{
-    return m_tabs->page(int(p));
+    m_form.rawText->fill();
+    return m_form.rawText;
 }
 
 QLabel *MainWindow::captionLabel(int slot) const
 {
-    return slot >= 0 && slot < int(m_captions.size()) ? m_captions[size_t(slot)] : nullptr;
+    return slot >= 0 && slot < int(m_form.captions.size()) ? m_form.captions[size_t(slot)] : nullptr;
 }
 
 void MainWindow::buildWindow()
 {
-    const Twips tw(logicalDpiX());
     auto *client = new QWidget(this);
     client->setObjectName(u"client"_s);
-    client->setFixedSize(tw.px(8850), tw.px(8040));
     setCentralWidget(client);
+    m_form = buildForm(*client, *m_categories, *this);
 
-    m_tabs = new TabControl(client);
-    m_tabs->setObjectName(u"SSTab1"_s);
-    m_tabs->setGeometry(tw.rect(120, 0, 8655, 6735));
-    connect(m_tabs, &TabControl::surfacePointerMoved, this, [this] { m_helpLine->setHelp(QString()); });
-
-    m_helpLine = new HelpLine(client);
-    m_helpLine->setObjectName(u"TipText"_s);
-    m_helpLine->setGeometry(tw.rect(1680, 6840, 6855, 1095));
-    m_helpLine->setHelp(kOpeningHelp);
-
-    m_saveButton = new QPushButton(u"Save"_s, client);
-    m_saveButton->setObjectName(u"bSave"_s);
-    m_saveButton->setGeometry(tw.rect(120, 7200, 1335, 375));
-    connect(m_saveButton, &QPushButton::clicked, this, [this] { save(); });
-
-    m_quitButton = new QPushButton(u"Quit"_s, client);
-    m_quitButton->setObjectName(u"bQuit"_s);
-    m_quitButton->setGeometry(tw.rect(120, 7560, 1335, 375));
-    connect(m_quitButton, &QPushButton::clicked, this, [this] { quit(); });
-
-    buildSettingPages();
-    buildOtherPages();
-
-    // A label never cuts its text: one line that needs more room than its
-    // place gives grows, away from the side it is aligned to.
-    for (QLabel *l : client->findChildren<QLabel *>()) {
-        if (l->wordWrap())
-            continue;
-        const int need = l->fontMetrics().horizontalAdvance(l->text()) + 2;
-        if (need <= l->width())
-            continue;
-        QRect r = l->geometry();
-        if (l->alignment() & Qt::AlignRight)
-            r.setLeft(r.right() - need + 1);
-        else if (l->alignment() & Qt::AlignHCenter)
-            r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
-        else
-            r.setWidth(need);
-        l->setGeometry(r);
-    }
-
-    // Controls on the pages keep pointer movement to themselves, so that
-    // only the tab control's bare surface empties the help line.
-    for (int p = 0; p < m_tabs->pageCount(); ++p)
-        for (QObject *child : m_tabs->page(p)->children())
-            if (auto *w = qobject_cast<QWidget *>(child))
-                w->setAttribute(Qt::WA_NoMousePropagation);
-}
-
-void MainWindow::buildSettingPages()
-{
-    const Twips tw(logicalDpiX());
-    // Pages in strip order; the setting pages are filled here, the others
-    // by buildOtherPages().
-    // Object names as the pages have always had; captions from the catalogue.
-    const char *const objectNames[kPageCount] = {
-        "AllowOptions", "DisplayOptions", "NumberOptions", "Times", "FilesDirectories",
-        "Categories",   "MiscOptions",    "Raw",           "About"};
-    for (int p = 0; p < kPageCount; ++p)
-        m_tabs->addPage(catalogue::pageCaption(Page(p)), QString::fromLatin1(objectNames[p]));
-
-    auto addRow = [&](QWidget *page, int slot, const Grid &g, int top) {
-        const Setting *s = catalogue::setting(slot);
-        auto *box = new QLineEdit(page);
-        box->setObjectName(u"vesk_%1"_s.arg(slot));
-        box->setMaxLength(std::numeric_limits<int>::max()); // values of any length
-        box->setGeometry(tw.rect(g.boxLeft, top, g.boxWidth, kBoxHeight));
-        box->setMouseTracking(true);
-        box->setProperty("slot", slot);
-        box->installEventFilter(this);
-        box->setAccessibleName(s->caption);
-        box->setAccessibleDescription(catalogue::helpEntry(slot));
-        keepSingleLine(box);
-        connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
-        markValueProblems(box, slot, this, m_helpLine);
-
-        auto *caption = new QLabel(s->caption, page);
-        caption->setObjectName(u"Label1_%1"_s.arg(slot));
-        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        caption->setGeometry(tw.rect(g.captionLeft, top + (kBoxHeight - kCaptionHeight) / 2,
-                                     g.captionRight - g.captionLeft, kCaptionHeight));
-        caption->setMouseTracking(true);
-        caption->setProperty("slot", slot);
-        caption->installEventFilter(this);
-        caption->setBuddy(box);
-
-        m_boxes[size_t(slot)] = box;
-        m_captions[size_t(slot)] = caption;
-    };
-
-    // The Display Options headings say which web page a setting is for: a
-    // screen reader hears the heading with the setting's help.
-    auto underHeading = [&](int slot, const char16_t *heading) {
-        QLineEdit *box = m_boxes[size_t(slot)];
-        box->setAccessibleDescription(QString::fromUtf16(heading) + u": "_s + box->accessibleDescription());
-    };
-    for (const SettingPage &sp : kSettingPages) {
-        QWidget *page = this->page(sp.page);
-        const auto rows = catalogue::rowsOf(sp.page);
-        const bool display = sp.page == Page::DisplayOptions;
-        const size_t left = rows.size() - (display ? std::size(kDisplayRightRows) : 0);
-        for (size_t row = 0; row < rows.size(); ++row) {
-            if (row < left) {
-                addRow(page, rows[row], sp.grid, sp.grid.firstTop + int(row) * kRowPitch);
-                if (display)
-                    underHeading(rows[row], kDisplayLeftHeading);
-            } else {
-                const RightRow &r = kDisplayRightRows[row - left];
-                addRow(page, rows[row], kDisplayRight, r.top);
-                underHeading(rows[row], r.heading);
-            }
-        }
-    }
-
-    auto note = [&](QWidget *page, const char *name, const QString &text, QRect r) {
-        auto *l = new QLabel(text, page);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(r);
-        return l;
-    };
-    note(page(Page::AllowOptions), "Label2", kYesNoNote, tw.rect(3120, 6000, 3135, 255));
-    QWidget *display = page(Page::DisplayOptions);
-    note(display, "Label6", kYesNoNote, tw.rect(3120, 6360, 3135, 255));
-    QFont heading = font();
-    heading.setBold(true);
-    note(display, "Label12", u"Index Page"_s, tw.rect(1560, 480, 2400, 255))->setFont(heading);
-    note(display, "Label10", u"Stats Page"_s, tw.rect(6000, 480, 2400, 255))->setFont(heading);
-    note(display, "Label11", u"All Pages"_s, tw.rect(6000, 2040, 2400, 255))->setFont(heading);
-}
-
-void MainWindow::buildOtherPages()
-{
-    const Twips tw(logicalDpiX());
-
-    // Categories
-    QWidget *cats = page(Page::Categories);
-    auto *hint = new QLabel(u"To edit or delete, double click on the category name"_s, cats);
-    hint->setObjectName(u"Label7"_s);
-    hint->setAlignment(Qt::AlignCenter);
-    hint->setGeometry(tw.rect(1080, 600, 4935, 255));
-    m_addCategoryButton = new QPushButton(u"Add New Category"_s, cats);
-    m_addCategoryButton->setObjectName(u"bAddCat"_s);
-    m_addCategoryButton->setGeometry(tw.rect(6240, 600, 1695, 255));
-    connect(m_addCategoryButton, &QPushButton::clicked, this, &MainWindow::addCategory);
-    m_categoryView = new QListView(cats);
-    m_categoryView->setObjectName(u"List1"_s);
-    m_categoryView->setGeometry(tw.rect(480, 960, 7695, 4155));
-    m_categoryView->setModel(m_categories);
-    m_categoryView->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_categoryView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_categoryView->setUniformItemSizes(true); // keeps long lists fast
-    m_categoryView->setAccessibleName(u"Categories"_s);
-    m_categoryView->installEventFilter(this);
-    connect(m_categoryView, &QListView::doubleClicked, this,
+    connect(m_form.saveButton, &QPushButton::clicked, this, [this] { save(); });
+    connect(m_form.quitButton, &QPushButton::clicked, this, [this] { quit(); });
+    for (QLineEdit *box : m_form.boxes)
+        if (box)
+            connect(box, &QLineEdit::textChanged, this, [this] { markChanged(); });
+    connect(m_form.addCategoryButton, &QPushButton::clicked, this, &MainWindow::addCategory);
+    connect(m_form.categoryView, &QListView::doubleClicked, this,
             [this](const QModelIndex &i) { openCategoryDialog(i.row()); });
-
-    // Raw
-    QWidget *raw = page(Page::Raw);
-    auto *rawNote = new QLabel(
-        u"Any keys that VESK Frontend does not know will go here.  You can add new keys or any other keys that you would like to have in your config file.  This text will be appended to the end of your configuration file as is."_s,
-        raw);
-    rawNote->setObjectName(u"Label3"_s);
-    rawNote->setWordWrap(true);
-    rawNote->setGeometry(tw.rect(1200, 960, 6375, 615));
-    m_rawText = new RawTextEdit(raw);
-    m_rawText->setObjectName(u"Text1"_s);
-    m_rawText->setGeometry(tw.rect(1080, 1680, 6495, 3495));
-    m_rawText->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_rawText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_rawText->setTabChangesFocus(true);
-    m_rawText->setAccessibleName(u"Other lines of the cfg file"_s);
-    rawNote->setBuddy(m_rawText); // the note explains the box
-    connect(m_rawText, &RawTextEdit::edited, this, [this] { markChanged(); });
-
-    // About
-    QWidget *about = page(Page::About);
-    auto aboutLabel = [&](const char *name, const QString &text, QRect r, qreal points, bool bold) {
-        auto *l = new QLabel(text, about);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        if (points > 0) {
-            QFont f = font();
-            f.setPointSizeF(points);
-            f.setBold(bold);
-            l->setFont(f);
-        }
-        // Only a label with room for several lines wraps; a one-line label
-        // grows instead (see buildWindow), so no word is ever cut.
-        l->setWordWrap(r.height() >= 2 * l->fontMetrics().height());
-        l->setGeometry(r);
-        return l;
-    };
-    aboutLabel("helplabel_0", u"VESK Frontend for VESK version 7.4b2"_s, tw.rect(1440, 1200, 5655, 495), 13.5,
-               true);
-    aboutLabel("Label9", u"By the VESK Frontend authors, for the VESK 7.4 tracker edition"_s,
-               tw.rect(1560, 1920, 5175, 255), 9.75, false);
-    aboutLabel("Label8", u"Version 4.0"_s, tw.rect(2640, 2640, 2895, 255), 9.75, false);
-    aboutLabel(
-        "Label5",
-        u"Thanks to the icon's artist, the tracker's authors and the makers of its edition, the inventor of the BitTorrent protocol, and the torrent community that tested it all."_s,
-        tw.rect(2280, 5160, 3855, 975), 0, false);
+    connect(m_form.rawText, &RawTextEdit::edited, this, [this] { markChanged(); });
 }
 
 void MainWindow::buildMenu()
@@ -385,7 +134,7 @@ void MainWindow::buildMenu()
         auto *a = new QAction(this);
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, step = step] { switchPage(step); });
+        connect(a, &QAction::triggered, this, [this, step = step] { m_walk->switchPage(step); });
         addAction(a);
     }
 
@@ -394,75 +143,21 @@ void MainWindow::buildMenu()
     auto *finder = new FindSetting(m_toolkit, *this);
     add("menFind", u"&Find Setting..."_s, QKeySequence(u"Ctrl+F"_s), [finder] { finder->find(); });
     add("menFindNext", u"Find &Next"_s, QKeySequence(Qt::Key_F3), [finder] { finder->findNext(); });
-    add("menReview", u"&Review Changes..."_s, QKeySequence(u"Ctrl+D"_s),
+    add("menReview", u"&Review Changes..."_s, QKeySequence(kReviewKey),
         [this] { reviewChanges(*this, *m_document, content()); });
 }
 
-void MainWindow::buildFocusOrder()
+const std::vector<QWidget *> &MainWindow::focusOrder() const
 {
-    // Page by page along the strip: each page's settings, or its controls.
-    for (int p = 0; p < kPageCount; ++p) {
-        if (const SettingPage *sp = settingPageAt(p)) {
-            for (int slot : catalogue::rowsOf(sp->page))
-                m_focusOrder.push_back(m_boxes[size_t(slot)]);
-        } else if (Page(p) == Page::Categories) {
-            m_focusOrder.push_back(m_categoryView);
-            m_focusOrder.push_back(m_addCategoryButton);
-        } else if (Page(p) == Page::Raw) {
-            m_focusOrder.push_back(m_rawText);
-        }
-    }
-    m_focusOrder.push_back(m_saveButton);
-    m_focusOrder.push_back(m_quitButton);
-    m_focusOrder.push_back(m_tabs->tabBar());
-    for (size_t i = 0; i + 1 < m_focusOrder.size(); ++i)
-        setTabOrder(m_focusOrder[i], m_focusOrder[i + 1]);
-    // Which page the strip shows, the user's pick or the walk's: see
-    // focusNextPrevChild().
-    QTabBar *strip = m_tabs->tabBar();
-    strip->installEventFilter(this);
-    connect(strip, &QTabBar::currentChanged, this, [this] {
-        if (!m_walking)
-            m_pagePicked = true;
-    });
-    // Nothing else on the pages takes the focus by Tab.
-    for (int p = 0; p < m_tabs->pageCount(); ++p)
-        for (QObject *child : m_tabs->page(p)->children())
-            if (auto *w = qobject_cast<QWidget *>(child);
-                w && std::find(m_focusOrder.begin(), m_focusOrder.end(), w) == m_focusOrder.end())
-                w->setFocusPolicy(Qt::NoFocus);
+    return m_walk->order();
 }
 
 bool MainWindow::focusNextPrevChild(bool next)
 {
-    // The Tab key walks every setting, bringing the tab that holds the next
-    // control to the front, as the order runs across the tabs.
-    QWidget *current = focusWidget();
-    // A control may hand its focus to a stand-in (the Raw text's view).
-    auto it = std::find_if(m_focusOrder.begin(), m_focusOrder.end(), [&](QWidget *w) {
-        return w == current || (current && w->focusProxy() == current);
-    });
-    if (it == m_focusOrder.end() || !current->isVisible()
-        || (m_categoryDialog && m_categoryDialog->isVisible()))
+    // The Tab key walks every setting across the pages; the category
+    // dialog, and controls outside the walk, keep Qt's own order.
+    if ((m_categoryDialog && m_categoryDialog->isVisible()) || !m_walk->step(focusWidget(), next))
         return QMainWindow::focusNextPrevChild(next);
-    if (next && current == m_tabs->tabBar() && m_pagePicked) {
-        // From the strip, into the page the user picked there. A page the
-        // walk itself brought to the front (the last one with a stop) would
-        // send the walk round that page for ever: it goes on to the first
-        // stop instead.
-        focusPage(m_tabs->currentIndex());
-        return true;
-    }
-    const auto n = std::ptrdiff_t(m_focusOrder.size());
-    auto i = ((it - m_focusOrder.begin()) + (next ? 1 : n - 1)) % n;
-    QWidget *target = m_focusOrder[size_t(i)];
-    const int page = m_tabs->indexOfPageHolding(target);
-    if (page >= 0) {
-        m_walking = true;
-        m_tabs->setCurrentIndex(page);
-        m_walking = false;
-    }
-    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
 
@@ -484,20 +179,18 @@ bool isKeyboardFocus(const QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && watched == m_tabs->tabBar()) {
-        // The keyboard arrives at the strip (not back from a menu or another
-        // window): nothing picked there yet.
-        const Qt::FocusReason r = static_cast<QFocusEvent *>(event)->reason();
-        if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && r != Qt::MenuBarFocusReason)
-            m_pagePicked = false;
-    }
+    if (watched == m_form.categoryView && event->type() == QEvent::FocusIn)
+        tellCurrentCategory();
+    if (watched == m_form.categoryView && event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
+        m_categoryTold = false;
     if (event->type() == QEvent::MouseMove || isKeyboardFocus(event)) {
         // The pointer over a caption or box, or the keyboard's focus on a
         // box, shows that setting's help.
         const QVariant slot = watched->property("slot");
         if (slot.isValid())
             showHelp(slot.toInt());
-    } else if (watched == m_categoryView && event->type() == QEvent::KeyPress) {
+    } else if (watched == m_form.categoryView && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             openCategoryDialog();
@@ -507,37 +200,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QWidget *MainWindow::firstControlOf(int page) const
-{
-    for (QWidget *w : m_focusOrder)
-        if (m_tabs->indexOfPageHolding(w) == page)
-            return w;
-    return nullptr;
-}
-
-void MainWindow::focusPage(int page)
-{
-    // A page without controls (About) hands on to the buttons below the tabs.
-    QWidget *first = firstControlOf(page);
-    (first ? first : m_saveButton)->setFocus(Qt::TabFocusReason);
-}
-
-void MainWindow::switchPage(int step)
-{
-    const int n = m_tabs->pageCount();
-    const int page = (m_tabs->currentIndex() + step + n) % n;
-    m_tabs->setCurrentIndex(page);
-    // The keyboard goes with the page; one without controls leaves it on
-    // the strip.
-    if (QWidget *first = firstControlOf(page))
-        first->setFocus(Qt::TabFocusReason);
-    else
-        m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
-}
-
 void MainWindow::showHelp(int slot)
 {
-    m_helpLine->setHelp(helpWithProblem(slot, valueBox(slot)));
+    m_form.helpLine->setHelp(helpWithProblem(slot, valueBox(slot)));
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -548,8 +213,8 @@ void MainWindow::showEvent(QShowEvent *event)
     m_placed = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - frameGeometry().center() + pos());
-    m_tabs->setCurrentIndex(0);
-    m_focusOrder.front()->setFocus(Qt::OtherFocusReason);
+    m_form.tabs->setCurrentIndex(0);
+    m_walk->order().front()->setFocus(Qt::OtherFocusReason);
     // Ask for the keyboard: without a window manager to hand it over, the
     // window would take typing but never become active, and its menu
     // shortcuts would not fire.
@@ -579,67 +244,21 @@ QString MainWindow::configPath() const
 
 void MainWindow::load(const QString &file)
 {
-    const QString path = file.isEmpty() ? readIni() : file;
+    const QString path = file.isEmpty() ? recordedConfigPath(m_toolkit) : file;
     if (!openConfig(path)) {
         // Whatever is there (or that nothing is) is what a save overwrites.
         (void)m_document->adopt(path); // a place that names no file was said by openConfig
         changeCfgLocation();
     }
     m_changed = false;
-    m_helpLine->setHelp(kOpeningHelp);
-}
-
-QString MainWindow::readIni()
-{
-    // A relative path means the same file wherever the editor was started
-    // from: it is taken from the location file's folder.
-    if (auto path = ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).recorded())
-        return *path;
-    m_toolkit.messageBox(u"Could not find ini file so creating one on the fly"_s, Buttons::Ok, Icon::None,
-                         u"INI File Not Found"_s);
-    const QString defaultPath =
-        ConfigLocation(m_toolkit.files(), m_toolkit.writableDataFolder()).defaultConfig();
-    recordLocation(defaultPath);
-    return defaultPath;
-}
-
-void MainWindow::recordLocation(const QString &path)
-{
-    const ConfigLocation location(m_toolkit.files(), m_toolkit.writableDataFolder());
-    const FileResult written = location.record(path);
-    if (written)
-        return;
-    m_toolkit.messageBox(u"Could not record the cfg file's location in "_s + location.locationFile() + u": "_s
-                             + written.reason() + u". The editor goes on with "_s + path + u'.',
-                         Buttons::Ok, Icon::Critical, u"ERROR"_s);
-}
-
-template <class Step> auto MainWindow::busy(const QString &what, Step &&step)
-{
-    // Reading or saving may wait: for another copy of the editor, or for
-    // the machine the file is on, which the document's waits name.
-    m_waitingFor = what;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([this] {
-        QGuiApplication::restoreOverrideCursor();
-        m_toolkit.doneWaiting();
-    });
-    return step();
+    m_form.helpLine->setHelp(openingHelp());
 }
 
 bool MainWindow::openConfig(const QString &path)
 {
-    Result<ConfigData> loaded = busy(path, [&] { return m_document->open(path); });
-    if (!loaded) {
-        m_toolkit.messageBox(
-            u"Could not find the cfg file at "_s + path
-                + u" or that file contains some type o really bad errors.  Please give me a working cfg file"_s
-                + u"\n\nReason: "_s + loaded.reason(),
-            Buttons::Ok, Icon::Critical, u"ERROR"_s);
+    std::optional<ConfigData> loaded = readConfig(m_toolkit, *m_document, path);
+    if (!loaded)
         return false;
-    }
-    if (m_document->torn())
-        offerBackup(*loaded);
     // Only a file that was read replaces what the window shows.
     apply(std::move(*loaded));
     m_changed = false;
@@ -649,43 +268,19 @@ bool MainWindow::openConfig(const QString &path)
     return true;
 }
 
-void MainWindow::offerBackup(ConfigData &data)
-{
-    const QString backup = m_document->backupPath();
-    const Answer a = m_toolkit.messageBox(
-        u"The cfg file at "_s + m_document->path()
-            + u" may be incomplete: the editor was rewriting it when it stopped (a crash or a power cut).  "
-              "Its backup "_s
-            + backup
-            + u" holds the version before that save.\n\nShow the backup instead?  Nothing changes on disk "
-              "until you save, and saving keeps the backup as it is."_s,
-        Buttons::YesNo, Icon::Critical, u"Incomplete cfg file"_s, Answer::Yes);
-    // Withdrawing the question shows the complete version.
-    if (a == Answer::No)
-        return;
-    Result<ConfigData> older = m_document->backup();
-    if (!older) {
-        m_toolkit.messageBox(u"Could not read the backup "_s + backup + u"; the cfg file is shown as it is."_s
-                                 + u"\n\nReason: "_s + older.reason(),
-                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
-        return;
-    }
-    data = std::move(*older);
-}
-
 void MainWindow::apply(ConfigData &&data)
 {
     m_encoding = data.encoding;
     m_bom = data.bom;
     for (int slot = 0; slot < catalogue::kSlotCount; ++slot) {
-        if (QLineEdit *box = m_boxes[size_t(slot)]) {
+        if (QLineEdit *box = m_form.boxes[size_t(slot)]) {
             box->setText(data.values[size_t(slot)].value_or(QString()));
             box->setCursorPosition(0); // a value longer than its box shows its beginning
         }
     }
     m_categories->clear();
     m_categories->addMany(std::move(data.categories));
-    m_rawText->setTextAsRead(std::move(data.misc));
+    m_form.rawText->setTextAsRead(std::move(data.misc));
 }
 
 void MainWindow::changeCfgLocation()
@@ -709,7 +304,7 @@ void MainWindow::changeCfgLocation()
     for (;;) {
         const QString path = ConfigLocation(m_toolkit.files(), m_toolkit.dataFolder()).absolute(answer);
         if (openConfig(path)) {
-            recordLocation(path);
+            recordConfigPath(m_toolkit, path);
             return;
         }
         answer = m_toolkit.inputBox(u"What is the path and filename of your cfg file?"_s,
@@ -725,10 +320,10 @@ ConfigContent MainWindow::content() const
 {
     ConfigContent c;
     for (int slot = 0; slot < catalogue::kSlotCount; ++slot)
-        if (m_boxes[size_t(slot)])
-            c.values[size_t(slot)] = m_boxes[size_t(slot)]->text();
+        if (m_form.boxes[size_t(slot)])
+            c.values[size_t(slot)] = m_form.boxes[size_t(slot)]->text();
     c.categories = m_categories->items();
-    c.misc = m_rawText->textToWrite();
+    c.misc = m_form.rawText->textToWrite();
     c.encoding = m_encoding;
     c.bom = m_bom;
     return c;
@@ -736,51 +331,16 @@ ConfigContent MainWindow::content() const
 
 bool MainWindow::save()
 {
-    auto failed = [&](const QString &reason) {
-        m_toolkit.messageBox(u"Could not save the cfg file at "_s + configPath() + u": "_s + reason,
-                             Buttons::Ok, Icon::Critical, u"ERROR"_s);
+    if (!saveConfig(m_toolkit, *m_document, [this] { return content(); }))
         return false;
-    };
-    // A save that runs out of memory fails like any other: the editor
-    // stays open with the edits, and the file on disk is untouched.
-    try {
-        const ConfigContent now = content();
-        const QString where = m_document->shortName();
-        SaveOutcome saved = busy(where, [&] { return m_document->save(now); });
-        // Another program's edits are overwritten only when the user says
-        // so, and only the version the user was told about.
-        while (saved.state == SaveState::Changed) {
-            if (m_toolkit.messageBox(
-                    u"The cfg file at "_s + configPath()
-                        + u" was changed by another program since it was loaded.  Overwrite it?"_s,
-                    Buttons::YesNo, Icon::None, u"File changed"_s, Answer::No)
-                != Answer::Yes)
-                return false;
-            saved = busy(where, [&] { return m_document->overwrite(now); });
-        }
-        // A file this account may not write: the administrator may.
-        const bool denied = saved.failure.code == EACCES || saved.failure.code == EPERM;
-        if (saved.state == SaveState::Untouched && denied && m_document->canElevate()
-            && m_toolkit.messageBox(u"This account may not save the cfg file at "_s + configPath() + u" ("_s
-                                        + saved.reason() + u").  Save it as administrator?"_s,
-                                    Buttons::YesNo, Icon::None, u"Save as administrator"_s, Answer::No)
-                   == Answer::Yes)
-            saved = busy(where, [&] { return m_document->saveElevated(now); });
-        if (saved.state == SaveState::Changed)
-            return failed(saved.reason());
-        if (saved.state == SaveState::Unconfirmed)
-            return failed(u"the new file is in place, but the system could not confirm that it reached the "
-                          "disk ("_s
-                          + saved.reason()
-                          + u"); a crash now could bring back the previous file, so save again"_s);
-        if (!saved.ok())
-            return failed(saved.reason());
-    } catch (const std::bad_alloc &) {
-        return failed(u"Cannot allocate memory"_s);
-    }
     m_changed = false;
-    m_toolkit.messageBox(u"Tracker must be restarted for changes to take effect"_s, Buttons::Ok, Icon::None,
-                         u"Config file saved"_s);
+    QString saved = u"Tracker must be restarted for changes to take effect"_s;
+    // Saving is never refused for them, but the user hears of them here.
+    if (const int bad = valueProblemCount(content()); bad > 0)
+        saved += bad == 1
+                     ? u"\n1 value does not fit its setting; %1 lists it."_s.arg(kReviewKey)
+                     : u"\n%1 values do not fit their settings; %2 lists them."_s.arg(bad).arg(kReviewKey);
+    m_toolkit.messageBox(saved, Buttons::Ok, Icon::None, u"Config file saved"_s);
     return true;
 }
 
@@ -825,15 +385,43 @@ void MainWindow::end()
 
 void MainWindow::addCategory()
 {
-    if (addNewCategory(m_toolkit, *m_categories))
-        markChanged();
+    int added = -1;
+    const auto watch = connect(m_categories, &QAbstractItemModel::rowsInserted, this,
+                               [&added](const QModelIndex &, int first, int) { added = first; });
+    const bool done = addNewCategory(m_toolkit, *m_categories);
+    disconnect(watch);
+    if (!done)
+        return;
+    markChanged();
+    if (added >= 0)
+        m_form.announcer->announce(m_categories->at(added).name + u" added"_s);
+}
+
+void MainWindow::tellCurrentCategory()
+{
+    // Focus coming to the list is told by Qt for the list alone; its
+    // current item is told once that has been heard. (An item Qt makes
+    // current on the way in, Qt tells itself.) Focus that went with its
+    // window and comes back with it (a dialog closing may do that after
+    // the focus was put here) is told once.
+    if (!m_form.categoryView->currentIndex().isValid() || m_categoryTold)
+        return;
+    m_categoryTold = true;
+    QTimer::singleShot(0, m_form.categoryView, [this] {
+        const QModelIndex current = m_form.categoryView->currentIndex();
+        if (!m_form.categoryView->hasFocus() || !current.isValid())
+            return;
+        QAccessibleEvent event(m_form.categoryView, QAccessible::Focus);
+        event.setChild(current.row());
+        tellScreenReaders(&event);
+    });
 }
 
 void MainWindow::openCategoryDialog()
 {
     // The current item, which the keyboard moves, selected or not: tabbing
     // into the list makes an item current without selecting it.
-    const QModelIndex current = m_categoryView->currentIndex();
+    const QModelIndex current = m_form.categoryView->currentIndex();
     if (current.isValid())
         openCategoryDialog(current.row());
 }
@@ -844,14 +432,17 @@ void MainWindow::openCategoryDialog(int row)
         return;
     if (!m_categoryDialog) {
         m_categoryDialog = new CategoryDialog(m_toolkit, *m_categories, this);
-        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this] { markChanged(); });
+        connect(m_categoryDialog, &CategoryDialog::categoryChanged, this, [this](const QString &news) {
+            markChanged();
+            m_form.announcer->announce(news);
+        });
         // The keyboard goes back to the list, on the item edited (or the one
         // that took a deleted item's place), not to the tab strip.
         connect(m_categoryDialog, &CategoryDialog::closed, this, [this](int closedRow) {
             const int at = std::min(closedRow, m_categories->count() - 1);
             if (at >= 0)
-                m_categoryView->setCurrentIndex(m_categories->index(at));
-            m_categoryView->setFocus(Qt::OtherFocusReason);
+                m_form.categoryView->setCurrentIndex(m_categories->index(at));
+            m_form.categoryView->setFocus(Qt::OtherFocusReason);
         });
     }
     m_categoryDialog->openFor(row);

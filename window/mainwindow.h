@@ -2,12 +2,12 @@
 
 #include "config/catalogue.h"
 #include "config/textcodec.h"
+#include "window/form.h"
 #include "window/helpline.h"
 #include "window/rawtext.h"
 
 #include <QMainWindow>
 
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -19,9 +19,11 @@ class QPushButton;
 namespace vesk
 {
 
+class Announcer;
 class CategoryDialog;
 class ConfigDocument;
 class CategoryList;
+class KeyboardWalk;
 class TabControl;
 class Toolkit;
 struct ConfigContent;
@@ -56,18 +58,21 @@ public:
     // Controls, by the names the rest of the editor uses.
     QLineEdit *valueBox(int slot) const; // nullptr for slot 37
     QLabel *captionLabel(int slot) const;
-    QListView *categoryView() const { return m_categoryView; }
+    QListView *categoryView() const { return m_form.categoryView; }
     CategoryList *categories() const { return m_categories; }
     // The Raw tab's text, filled with what was read.
     RawTextEdit *rawText() const;
-    HelpLine *helpLine() const { return m_helpLine; }
+    HelpLine *helpLine() const { return m_form.helpLine; }
     // Shows a setting's help entry in the help line.
     void showHelp(int slot);
-    TabControl *tabs() const { return m_tabs; }
-    QPushButton *saveButton() const { return m_saveButton; }
-    QPushButton *quitButton() const { return m_quitButton; }
-    QPushButton *addCategoryButton() const { return m_addCategoryButton; }
+    TabControl *tabs() const { return m_form.tabs; }
+    QPushButton *saveButton() const { return m_form.saveButton; }
+    QPushButton *quitButton() const { return m_form.quitButton; }
+    QPushButton *addCategoryButton() const { return m_form.addCategoryButton; }
     CategoryDialog *categoryDialog() const { return m_categoryDialog; }
+    // Where news for a screen reader is told (a category added, a value
+    // that stopped fitting).
+    Announcer *announcer() const { return m_form.announcer; }
 
     // Edits not saved yet.
     bool isModified() const { return m_changed; }
@@ -77,7 +82,7 @@ public:
     bool hasEnded() const { return m_ended; }
 
     // The focus order of the Tab key, first to last.
-    const std::vector<QWidget *> &focusOrder() const { return m_focusOrder; }
+    const std::vector<QWidget *> &focusOrder() const;
     // What a save would write now, as text.
     ConfigContent content() const;
 
@@ -90,53 +95,28 @@ protected:
 private:
     void buildWindow();
     void buildMenu();
-    void buildSettingPages();
-    void buildOtherPages();
-    void buildFocusOrder();
 
-    // The path the location file records; recorded anew when there is none.
-    QString readIni();
     bool openConfig(const QString &path);
-    // Runs step (a read or a save) with the busy cursor; its waits name what.
-    template <class Step> auto busy(const QString &what, Step &&step);
-    // A file whose rewrite was cut short: the user may see its backup instead.
-    void offerBackup(ConfigData &data);
     // Shows what was read, replacing what the window showed.
     void apply(ConfigData &&data);
-    void recordLocation(const QString &path);
-    QWidget *page(Page p) const;
-    QWidget *firstControlOf(int page) const;
-    void focusPage(int page);
-    void switchPage(int step);
     void markChanged() { m_changed = true; }
+    void tellCurrentCategory();
     void end();
 
     Toolkit &m_toolkit;
     // The file: where it is, its stamp, and its save.
     std::unique_ptr<ConfigDocument> m_document;
-    QString m_waitingFor; // what the document waits for, for its waits' words
     bool m_changed = false;
     bool m_ended = false;
     bool m_placed = false;
     Encoding m_encoding = Encoding::Utf8;
     bool m_bom = false;
 
-    TabControl *m_tabs = nullptr;
-    std::array<QLineEdit *, catalogue::kSlotCount> m_boxes{};
-    std::array<QLabel *, catalogue::kSlotCount> m_captions{};
-    QListView *m_categoryView = nullptr;
     CategoryList *m_categories = nullptr;
-    QPushButton *m_addCategoryButton = nullptr;
-    RawTextEdit *m_rawText = nullptr;
-    HelpLine *m_helpLine = nullptr;
-    QPushButton *m_saveButton = nullptr;
-    QPushButton *m_quitButton = nullptr;
+    Form m_form;
+    std::unique_ptr<KeyboardWalk> m_walk;
     CategoryDialog *m_categoryDialog = nullptr;
-    std::vector<QWidget *> m_focusOrder;
-    // The user picked the page the strip shows since the keyboard came to
-    // the strip; the Tab walk changing pages is no pick.
-    bool m_pagePicked = false;
-    bool m_walking = false;
+    bool m_categoryTold = false; // the list's current item, since focus came
 };
 
 } // namespace vesk

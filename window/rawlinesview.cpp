@@ -1,6 +1,9 @@
 #include "window/rawlinesview.h"
 
+#include "toolkit/accessible.h"
+
 #include <QAbstractListModel>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -53,6 +56,16 @@ public:
         return m_text.mid(start, m_starts[size_t(row) + 1] - 1 - start);
     }
     qsizetype length(int row) const { return m_starts[size_t(row) + 1] - m_starts[size_t(row)] - 1; }
+    const QString &text() const { return m_text; }
+    // Where row starts in the text, and where its next row does (its "\n"
+    // included); the row an offset of the text is in.
+    qsizetype start(int row) const { return m_starts[size_t(std::clamp(row, 0, rowCount()))]; }
+    qsizetype end(int row) const { return std::min(start(row + 1), m_text.size()); }
+    int rowAt(qsizetype offset) const
+    {
+        const auto after = std::upper_bound(m_starts.begin(), m_starts.end() - 1, offset);
+        return std::max(int(after - m_starts.begin()) - 1, 0);
+    }
     // Up to count of the rows with the most characters: the widest ones, as
     // near as can be told without laying out every line.
     std::vector<int> longestRows(size_t count) const
@@ -83,6 +96,145 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override { return size; }
 };
 
+// To a screen reader the view is what it stands for: a read-only text,
+// labelled as the text box is, its caret at the start of the current line
+// and its selection the highlighted lines. (As a list of a row per line it
+// was a list of thousands of items, which screen readers walk item by item.)
+class LinesAccessible : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit LinesAccessible(RawLinesView *view) : QAccessibleWidget(view, QAccessible::EditableText) {}
+    using QAccessibleWidget::text;
+
+    RawLinesView *view() const { return static_cast<RawLinesView *>(widget()); }
+    const LinesModel &lines() const { return *static_cast<const LinesModel *>(view()->model()); }
+
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.multiLine = true;
+        s.selectableText = true;
+        return s;
+    }
+    QList<std::pair<QAccessibleInterface *, QAccessible::Relation>>
+    relations(QAccessible::Relation match) const override
+    {
+        auto found = QAccessibleWidget::relations(match);
+        if (QAccessibleInterface *box = QAccessible::queryAccessibleInterface(view()->parentWidget()))
+            found += box->relations(match & QAccessible::Label);
+        return found;
+    }
+
+    void selection(int index, int *start, int *end) const override
+    {
+        *start = *end = 0;
+        const EditPlace p = view()->place();
+        if (index != 0 || p.highlighted == 0)
+            return;
+        *start = int(lines().start(p.line));
+        *end = int(lines().end(p.line + p.highlighted - 1));
+    }
+    int selectionCount() const override { return view()->place().highlighted > 0 ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int) override { view()->clearSelection(); }
+    void setSelection(int, int start, int end) override
+    {
+        const QModelIndex first = view()->model()->index(lines().rowAt(start), 0);
+        const QModelIndex last = view()->model()->index(lines().rowAt(std::max(end - 1, start)), 0);
+        view()->selectionModel()->select(QItemSelection(first, last), QItemSelectionModel::ClearAndSelect);
+    }
+    int cursorPosition() const override { return int(lines().start(view()->currentIndex().row())); }
+    void setCursorPosition(int position) override
+    {
+        const QModelIndex row = view()->model()->index(lines().rowAt(position), 0);
+        view()->selectionModel()->setCurrentIndex(row, QItemSelectionModel::Clear);
+        view()->scrollTo(row);
+    }
+    QString text(int start, int end) const override
+    {
+        const QString &all = lines().text();
+        start = std::clamp(start, 0, int(all.size()));
+        end = std::clamp(end, start, int(all.size()));
+        return all.mid(start, end - start);
+    }
+    int characterCount() const override { return int(lines().text().size()); }
+    QRect characterRect(int offset) const override
+    {
+        const int row = lines().rowAt(offset);
+        const QRect r = view()->visualRect(view()->model()->index(row, 0));
+        const QFontMetrics fm(view()->font());
+        const QString line = text(int(lines().start(row)), offset + 1);
+        const int x = r.left() + fm.horizontalAdvance(line.left(line.size() - 1));
+        const QRect c(x, r.top(), fm.horizontalAdvance(line.right(1)), r.height());
+        return c.translated(view()->viewport()->mapToGlobal(QPoint(0, 0)));
+    }
+    int offsetAtPoint(const QPoint &point) const override
+    {
+        const QModelIndex row = view()->indexAt(view()->viewport()->mapFromGlobal(point));
+        return row.isValid() ? int(lines().start(row.row())) : -1;
+    }
+    void scrollToSubstring(int start, int) override
+    {
+        view()->scrollTo(view()->model()->index(lines().rowAt(start), 0));
+    }
+    QString attributes(int, int *start, int *end) const override
+    {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType b, int *start, int *end) const override
+    {
+        return piece(offset, b, TextPiece::Before, start, end);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType b, int *start, int *end) const override
+    {
+        return piece(offset, b, TextPiece::After, start, end);
+    }
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType b, int *start, int *end) const override
+    {
+        return piece(offset, b, TextPiece::At, start, end);
+    }
+
+private:
+    // Looked for in the offset's line and the lines either side: a text of
+    // a million lines answers as fast as one of three.
+    QString piece(int offset, QAccessible::TextBoundaryType b, TextPiece which, int *start, int *end) const
+    {
+        const int n = characterCount();
+        if (offset == -2)
+            offset = cursorPosition();
+        offset = offset < 0 ? n : std::min(offset, n);
+        TextSpan s;
+        if (b == QAccessible::NoBoundary) {
+            s = textSpan(lines().text(), offset, b, which);
+        } else {
+            const int row = lines().rowAt(offset);
+            const int from = int(lines().start(row - 1));
+            const int to = int(lines().end(row + 1));
+            s = textSpan(QStringView(lines().text()).mid(from, to - from), offset - from, b, which);
+            s = {s.start + from, s.end + from};
+        }
+        *start = s.start;
+        *end = s.end;
+        return text(s.start, s.end);
+    }
+};
+
+QAccessibleInterface *linesInterface(const QString &className, QObject *object)
+{
+    if (className == u"vesk::RawLinesView"_s)
+        return new LinesAccessible(static_cast<RawLinesView *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 bool isEditingKey(const QKeyEvent *event)
@@ -104,6 +256,11 @@ bool isEditingKey(const QKeyEvent *event)
 
 RawLinesView::RawLinesView(const QString &text, QWidget *parent) : QListView(parent)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(linesInterface);
+        return true;
+    }();
+    Q_UNUSED(installed)
     auto *lines = new LinesModel(text, this);
     auto *delegate = new LineDelegate(this);
     setModel(lines);
@@ -185,6 +342,27 @@ void RawLinesView::copySelection() const
     const QString text = selectedText();
     if (!text.isEmpty())
         QApplication::clipboard()->setText(text);
+}
+
+// The items of the list are no news to a screen reader, which hears a
+// text: the caret and the selection instead.
+void RawLinesView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
+    if (!current.isValid())
+        return;
+    QAccessibleTextCursorEvent caret(this, int(static_cast<LinesModel *>(model())->start(current.row())));
+    tellScreenReaders(&caret);
+}
+
+void RawLinesView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    QAbstractItemView::selectionChanged(selected, deselected); // NOLINT(bugprone-parent-virtual-call)
+    int start = 0, end = 0;
+    QAccessibleInterface *text = QAccessible::queryAccessibleInterface(this);
+    text->textInterface()->selection(0, &start, &end);
+    QAccessibleTextSelectionEvent picked(this, start, end);
+    tellScreenReaders(&picked);
 }
 
 bool RawLinesView::event(QEvent *event)

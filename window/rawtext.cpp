@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -82,10 +83,20 @@ void RawTextEdit::setTextAsRead(QString lines)
     m_standIns.clear();
     m_edited = false;
     m_pending = true;
-    if (m_asRead.isEmpty())
+    if (m_asRead.isEmpty()) {
         fill();
-    else if (isVisible())
+    } else if (isVisible()) {
         present();
+    } else {
+        // Ready before the first visit, once the window is idle: filled as
+        // the keyboard arrives, the box's text news would come just before
+        // the focus, and a screen reader would miss the focus. A text too
+        // big to fill in a moment waits for its first visit still.
+        QTimer::singleShot(0, this, [this] {
+            if (m_asRead.size() <= kMostCharsFilledAhead)
+                present();
+        });
+    }
 }
 
 void RawTextEdit::present()

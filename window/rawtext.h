@@ -16,9 +16,11 @@ struct EditPlace;
 //
 // Until the user edits it, the text as read is what gets written: the box
 // cannot hold a few characters exactly, and the text is only put into the
-// box when the tab first shows it. A text box costs about 10 µs and 300
-// bytes a line; so a text of kLinesForView lines or more is shown by a
-// read-only view over it instead, until the user starts to edit it.
+// box once the window is idle after a load (a text of more than
+// kMostCharsFilledAhead characters: when the tab first shows it). A text
+// box costs about 10 µs and 300 bytes a line; so a text of kLinesForView
+// lines or more is shown by a read-only view over it instead, until the
+// user starts to edit it.
 class RawTextEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -26,6 +28,7 @@ public:
     explicit RawTextEdit(QWidget *parent = nullptr);
 
     static constexpr qsizetype kLinesForView = 10000;
+    static constexpr qsizetype kMostCharsFilledAhead = 4'000'000;
 
     // Replaces the text by lines read from a file, each followed by "\n".
     void setTextAsRead(QString lines);

@@ -1,5 +1,7 @@
 #include "window/tabcontrol.h"
 
+#include "toolkit/accessible.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionTab>
@@ -91,7 +93,10 @@ QWidget *TabControl::addPage(const QString &caption, const QString &objectName)
 {
     auto *p = new QWidget(this);
     p->setObjectName(objectName);
-    p->setAccessibleName(caption); // a screen reader names the page after its tab
+    // A page of tabs to a screen reader, named after its tab: moving into
+    // another page then says which, as for any tabbed window.
+    setAccessibleRole(p, QAccessible::PageTab);
+    p->setAccessibleName(caption);
     p->setMouseTracking(true);
     p->installEventFilter(this);
     p->setGeometry(rect());

@@ -3,6 +3,7 @@
 #include "config/catalogue.h"
 #include "config/configwriter.h"
 #include "config/valuecheck.h"
+#include "toolkit/accessible.h"
 #include "window/helpline.h"
 
 #include <QAction>
@@ -42,7 +43,8 @@ QString problemLine(const QString &problem)
 
 } // namespace
 
-void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLine *helpLine)
+void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLine *helpLine,
+                       Announcer *announcer)
 {
     auto *mark = new QAction(box);
     mark->setObjectName(u"valueProblem"_s);
@@ -82,6 +84,14 @@ void markValueProblems(QLineEdit *box, int slot, QObject *pointerWatcher, HelpLi
         problem = now;
         showMark(!problem.isEmpty());
         mark->setToolTip(problem);
+        // The icon is a button to a screen reader: named by what it marks.
+        mark->setText(problem.isEmpty() ? QString() : problemLine(problem));
+        setInvalidEntry(box, !problem.isEmpty());
+        if (announcer && box->hasFocus()) {
+            const QString caption = catalogue::setting(slot)->caption;
+            announcer->announce(problem.isEmpty() ? caption + u" fits its setting now"_s
+                                                  : caption + u' ' + problem);
+        }
         box->setAccessibleDescription(problem.isEmpty() ? plainDescription
                                                         : problemLine(problem) + u".\n"_s + plainDescription);
         // The help line follows while it shows this setting,
@@ -98,6 +108,15 @@ QString helpWithProblem(int slot, const QLineEdit *box)
     const QString entry = catalogue::helpEntry(slot);
     const QString problem = box ? checkValue(slot, box->text()).reason() : QString();
     return problem.isEmpty() ? entry : entry + u'\n' + problemLine(problem);
+}
+
+int valueProblemCount(const ConfigContent &content)
+{
+    int count = 0;
+    for (int slot = 0; slot < catalogue::kSlotCount; ++slot)
+        if (catalogue::setting(slot) && !checkValue(slot, content.values[size_t(slot)]))
+            ++count;
+    return count;
 }
 
 QString valueProblemList(const ConfigContent &content)
