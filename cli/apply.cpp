@@ -1,9 +1,11 @@
 #include "cli/apply.h"
 
 #include "cli/invocation.h"
+#include "config/catalogue.h"
 #include "config/categorylist.h"
 #include "config/valuecheck.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -129,6 +131,21 @@ Result<WantedState> parseWantedState(QByteArrayView json, bool force)
     return out;
 }
 
+Result<WantedState> readWantedState(const QString &from, bool force)
+{
+    QFile in;
+    const bool opened = from == u"-" ? in.open(stdin, QIODevice::ReadOnly)
+                                     : (in.setFileName(from), in.open(QIODevice::ReadOnly));
+    if (!opened)
+        return Failure::of(Fault::Refused, u"cannot read "_s + from + u": "_s + in.errorString());
+    // A wanted state is a few kilobytes; this much is no document.
+    constexpr qint64 kMaxDocument = 16 * 1024 * 1024;
+    const QByteArray json = in.read(kMaxDocument + 1);
+    if (json.size() > kMaxDocument)
+        return Failure::of(Fault::BadValue, u"the document is larger than 16 MiB"_s);
+    return parseWantedState(json, force);
+}
+
 Applied applyWantedState(const WantedState &wanted, ConfigContent &content)
 {
     Applied done;
@@ -163,6 +180,9 @@ Applied applyWantedState(const WantedState &wanted, ConfigContent &content)
         }
     }
     content.categories = list.items();
+    for (const Setting &s : catalogue::settings())
+        if (const Result<void> fits = checkValue(s.slot, content.values[size_t(s.slot)]); !fits)
+            done.problems << s.key + u": "_s + fits.reason();
     return done;
 }
 

@@ -39,6 +39,8 @@ struct WantedState {
 // force), category names the window refuses. Every problem found is named,
 // one a line (Fault::BadValue); none of it is then applied.
 Result<WantedState> parseWantedState(QByteArrayView json, bool force);
+// The same from the file at from, or from standard input for "-".
+Result<WantedState> readWantedState(const QString &from, bool force);
 
 // What applying a state changed.
 struct Applied {
@@ -46,6 +48,7 @@ struct Applied {
     QStringList categoriesAdded;   // names
     QStringList categoriesChanged; // names whose image changed
     QStringList categoriesRemoved; // names
+    QStringList problems;          // "key: why" for each value that does not fit, after
 };
 Applied applyWantedState(const WantedState &wanted, ConfigContent &content);
 

@@ -363,9 +363,7 @@ bool MainWindow::quit()
 
 bool MainWindow::saveAndQuit()
 {
-    if (!save())
-        return false;
-    return quit();
+    return save() && quit();
 }
 
 void MainWindow::exitWithoutSave()
