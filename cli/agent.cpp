@@ -19,7 +19,7 @@ namespace
 {
 
 // A message's first line is short; anything longer is no message.
-constexpr qsizetype kMaxHeader = 64 * 1024;
+constexpr qsizetype kMaxHeader = qsizetype(64) * 1024;
 
 // The agent's input, read in blocks: lines and exact byte counts.
 class Input

@@ -139,7 +139,7 @@ Result<WantedState> readWantedState(const QString &from, bool force)
     if (!opened)
         return Failure::of(Fault::Refused, u"cannot read "_s + from + u": "_s + in.errorString());
     // A wanted state is a few kilobytes; this much is no document.
-    constexpr qint64 kMaxDocument = 16 * 1024 * 1024;
+    constexpr qint64 kMaxDocument = qint64(16) * 1024 * 1024;
     const QByteArray json = in.read(kMaxDocument + 1);
     if (json.size() > kMaxDocument)
         return Failure::of(Fault::BadValue, u"the document is larger than 16 MiB"_s);

@@ -196,6 +196,7 @@ const std::array<std::vector<int>, kPageCount> &pageRows()
     static const auto rows = [] {
         std::array<std::vector<int>, kPageCount> r;
         std::vector<const Setting *> byRow;
+        byRow.reserve(std::size(kSettings));
         for (const Setting &s : kSettings)
             byRow.push_back(&s);
         std::stable_sort(byRow.begin(), byRow.end(), [](const Setting *a, const Setting *b) {

@@ -19,7 +19,7 @@ namespace
 // after this long.
 constexpr qint64 kDefaultPatienceMs = 120'000;
 // An answer's first line is short; one this long is no answer.
-constexpr qsizetype kMaxLine = 1024 * 1024;
+constexpr qsizetype kMaxLine = qsizetype(1024) * 1024;
 
 Failure lost(const QString &why)
 {

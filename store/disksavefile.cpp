@@ -101,7 +101,7 @@ class DiskSaveFile : public SaveFile
 public:
     DiskSaveFile(int folderFd, QByteArray name, bool rewrite, FileStatus expected)
         : m_folder(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)), m_rewrite(rewrite),
-          m_expected(std::move(expected))
+          m_expected(expected)
     {
     }
     ~DiskSaveFile() override { cancel(); }
