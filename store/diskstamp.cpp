@@ -42,7 +42,8 @@ QByteArray digest(QByteArrayView data)
         b ^= b >> 32;
     }
     quint64 tail = 0;
-    std::memcpy(&tail, p, size_t(n));
+    if (n > 0) // an empty view may have no data at all
+        std::memcpy(&tail, p, size_t(n));
     const quint64 h[2] = {mix(a ^ tail), mix(b + tail + a)};
     return QByteArray(reinterpret_cast<const char *>(h), sizeof h);
 }
